@@ -1,0 +1,86 @@
+# Shared by the scripts: paths, package set-up, the Wine prefix, displays.
+# shellcheck shell=bash
+
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+BUILD="$ROOT/build"
+BIN="$BUILD/bin"
+export WINEPREFIX="$BUILD/wineprefix"
+export WINEDEBUG="${WINEDEBUG:--all}"
+# No Mono or Gecko installer dialogs in the program's own prefix.
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+WINE=/usr/bin/wine
+WINESERVER=/usr/lib/wine/wineserver
+
+PACKAGES=(g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64 cmake ninja-build
+          googletest wine wine64 xvfb x11-utils imagemagick)
+
+log() { printf '%s\n' "$*" >&2; }
+
+ensure_packages() {
+    local missing=()
+    for p in "${PACKAGES[@]}"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    log "Installing: ${missing[*]}"
+    local sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo=sudo
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+# Windows path of a file in the tree, through the prefix's Z: drive.
+winpath() { printf 'Z:%s' "$(printf '%s' "$1" | tr '/' '\\')"; }
+
+# A display of our own unless one is given; sets DISPLAY and XVFB_PID.
+start_xvfb() {
+    XVFB_PID=""
+    if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
+        return 0
+    fi
+    local n
+    for n in $(seq 90 130); do
+        [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
+        Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+        XVFB_PID=$!
+        export DISPLAY=":$n"
+        local i
+        for i in $(seq 50); do
+            xdpyinfo >/dev/null 2>&1 && return 0
+            sleep 0.1
+        done
+        kill "$XVFB_PID" 2>/dev/null
+    done
+    log "could not start Xvfb"
+    return 1
+}
+
+stop_xvfb() {
+    [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null && wait "$XVFB_PID" 2>/dev/null
+    XVFB_PID=""
+}
+
+# The prefix is created once per build tree; the stand-in components and
+# tools are registered again whenever one of them was rebuilt.
+ensure_prefix() {
+    if [ ! -f "$WINEPREFIX/.corvasta-prefix" ]; then
+        log "Creating the Wine prefix in $WINEPREFIX (once, about 20 s)"
+        mkdir -p "$WINEPREFIX"
+        "$WINE" wineboot -i >/dev/null 2>&1 || true
+        "$WINESERVER" -w
+        touch "$WINEPREFIX/.corvasta-prefix"
+    fi
+    local stamp="$WINEPREFIX/.corvasta-registered"
+    local dlls=()
+    [ -d "$BIN/standins" ] && mapfile -t dlls < <(find "$BIN/standins" -maxdepth 1 -name '*.dll' | sort)
+    local newer=0
+    [ -f "$stamp" ] || newer=1
+    local f
+    for f in "${dlls[@]}" "$ROOT/scripts/register"; do
+        [ -e "$f" ] && [ "$f" -nt "$stamp" ] && newer=1
+    done
+    if [ "$newer" -eq 1 ]; then
+        [ -x "$ROOT/scripts/register" ] && "$ROOT/scripts/register"
+        touch "$stamp"
+    fi
+}
