@@ -10,6 +10,9 @@
 #include "graphedit/GraphEdit.h"
 
 // Filter roles, single bits so that a set of them forms a mask.
+// The local machine's IPv4 address in dotted form (at most 16 units).
+HRESULT GetHostAddr(LPWSTR pszAddr, UINT cchAddr);
+
 enum EFilter
 {
     eFltSource = 1,
@@ -44,10 +47,36 @@ public:
 
     unsigned int GetPropPageMask();
 
+    // Building from components.
+    static HRESULT CreateFilterByName(LPCWSTR pszFriendlyName, REFCLSID clsidCategory, IBaseFilter** ppFilter);
+    static HRESULT CollectPins(IBaseFilter* pFilter, EFilter eFlt, IPin** ppPin1, IPin** ppPin2);
+
+    // Server settings and status.
+    HRESULT GetVersion(CComBSTR& cbsVersion);
+    HRESULT SetURL(LPCWSTR pszUrl);
+    HRESULT GetURL(LPWSTR pszUrl, UINT cchUrl);
+    static HRESULT ResolveUrl(LPWSTR pszOut, UINT cchOut, LPCWSTR pszUrl, LPCWSTR pszAddr);
+    int GetIceServerCount();
+    HRESULT GetIceServer(LONG nIndex, BSTR* pbsURI, BSTR* pbsUser, BSTR* pbsPwd);
+    HRESULT AddIceServer(BSTR bsURI, BSTR bsUser, BSTR bsPwd);
+    HRESULT RemoveIceServer(LONG nIndex);
+    HRESULT SetFilter(LPCWSTR pszNamePart, bool bEnable);
+    HRESULT GetFilter(LPWSTR pszNamePart, UINT cchNamePart, bool* pbEnable);
+    HRESULT GetStatistics(ServerStats* pStats);
+
+    // Seeking and the video window.
+    HRESULT GetDuration(LONGLONG* pllDuration);
+    HRESULT GetPosition(LONGLONG* pllPosition);
+    HRESULT SetPosition(LONGLONG llPos);
+    HRESULT SeekToRatio(double dRatio);
     HRESULT PlaceVideoWindow(HWND hWnd);
 
+    // Property pages, browser and graph editor.
+    HRESULT ShowPropertyPage(EFilter eFlt, HWND hWndOwner);
+    HRESULT ShowBrowser();
+    HRESULT ShowGraph();
+
 private:
-    // Building from components and loading a saved graph.
     HRESULT CreateGraph(LPCWSTR pszSource, LPCWSTR pszEncVid, LPCWSTR pszEncAud);
     HRESULT FindSource();
     HRESULT FindServer();
