@@ -78,9 +78,14 @@ public:
 
 private:
     HRESULT CreateGraph(LPCWSTR pszSource, LPCWSTR pszEncVid, LPCWSTR pszEncAud);
+    HRESULT BuildVideoChain(LPCWSTR pszEncVid, IPin* pSrcVidOut, IPin* pServerVidIn);
+    HRESULT BuildAudioChain(LPCWSTR pszEncAud, struct IVideoGenerator* pVidGen, IPin* pSrcAudOut,
+                            IPin* pServerAudIn);
     HRESULT FindSource();
     HRESULT FindServer();
     HRESULT FindEncoder(bool bVideo);
+
+    friend struct CGraphInspector; // tests look at the members
 
     CComPtr<IGraphBuilder> m_spGraph;
     CComPtr<IServerControl> m_spServer;

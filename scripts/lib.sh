@@ -70,6 +70,10 @@ ensure_prefix() {
         "$WINESERVER" -w
         touch "$WINEPREFIX/.corvasta-prefix"
     fi
+    if [ "$ROOT/scripts/prefix.reg" -nt "$WINEPREFIX/.corvasta-settings" ]; then
+        "$WINE" regedit /S "$(winpath "$ROOT/scripts/prefix.reg")" >/dev/null 2>&1
+        touch "$WINEPREFIX/.corvasta-settings"
+    fi
     local stamp="$WINEPREFIX/.corvasta-registered"
     local dlls=()
     [ -d "$BIN/standins" ] && mapfile -t dlls < <(find "$BIN/standins" -maxdepth 1 -name '*.dll' | sort)

@@ -15,6 +15,8 @@ public:
     const std::vector<std::wstring>& Asserts() const { return m_asserts; }
     const std::vector<std::wstring>& Traces() const { return m_traces; }
     bool HasAssert(const std::wstring& text) const;
+    // An always-failing assertion that flags a message: ATLASSERT(!L"msg").
+    bool HasFlag(const std::wstring& msg) const { return HasAssert(L"!L\"" + msg + L"\""); }
     void Clear();
 
 private:
