@@ -80,6 +80,7 @@ public:
     int ErrorMessageBox(const wchar_t* pszText, HRESULT hr);
 
     CGraph& GetGraph() { return m_graph; }
+    const wchar_t* GetGrfFile() const { return m_szGrfFile; }
 
     static const wchar_t s_szDefaultGrfFile[];
     static const wchar_t* const s_rgpszUrlPresets[6];
