@@ -7,3 +7,6 @@
 
 // Loads a saved graph (.grf) into the graph manager.
 HRESULT BuildFromGRF(IGraphBuilder* pGraph, LPCWSTR pszFile);
+
+// Opens the platform's modal property frame with the pages of one filter.
+HRESULT ShowPropertyPages(IUnknown* pUnknown, HWND hWndOwner);

@@ -70,8 +70,17 @@ ensure_prefix() {
         "$WINESERVER" -w
         touch "$WINEPREFIX/.corvasta-prefix"
     fi
-    if [ "$ROOT/scripts/prefix.reg" -nt "$WINEPREFIX/.corvasta-settings" ]; then
-        "$WINE" regedit /S "$(winpath "$ROOT/scripts/prefix.reg")" >/dev/null 2>&1
+    if [ "$ROOT/scripts/prefix.reg" -nt "$WINEPREFIX/.corvasta-settings" ] ||
+       [ "$ROOT/scripts/record-url" -nt "$WINEPREFIX/.corvasta-settings" ]; then
+        # The shell's web browser is our recorder: URLs opened by the program
+        # are written to $BIN/opened-urls.txt and go nowhere else.
+        mkdir -p "$BIN"
+        cp "$ROOT/scripts/record-url" "$BIN/record-url"
+        local reg="$WINEPREFIX/corvasta-settings.reg"
+        { cat "$ROOT/scripts/prefix.reg"
+          printf '\n[HKEY_CURRENT_USER\\Software\\Wine\\WineBrowser]\n"Browsers"="%s"\n' "$BIN/record-url"
+        } > "$reg"
+        "$WINE" regedit /S "$(winpath "$reg")" >/dev/null 2>&1
         touch "$WINEPREFIX/.corvasta-settings"
     fi
     local stamp="$WINEPREFIX/.corvasta-registered"

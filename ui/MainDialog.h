@@ -60,6 +60,7 @@ public:
     LRESULT OnBuildGraph(WORD wNotifyCode, WORD wID, HWND hWndCtl, BOOL& bHandled);
     LRESULT OnShowGraph(WORD wNotifyCode, WORD wID, HWND hWndCtl, BOOL& bHandled);
     LRESULT OnPropPage(WORD wNotifyCode, WORD wID, HWND hWndCtl, BOOL& bHandled);
+    bool SelectGrfFile(wchar_t* pszFile);
 
     // Playback and display
     LRESULT OnTimer(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
@@ -69,6 +70,9 @@ public:
     LRESULT OnStop(WORD wNotifyCode, WORD wID, HWND hWndCtl, BOOL& bHandled);
     LRESULT OnHScroll(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
     LRESULT OnShowBrowser(WORD wNotifyCode, WORD wID, HWND hWndCtl, BOOL& bHandled);
+    void OnConnectionCount();
+    void ShowPositions();
+    void ShowStatistics();
 
     // Server settings
     LRESULT OnUrlSet(WORD wNotifyCode, WORD wID, HWND hWndCtl, BOOL& bHandled);
@@ -76,6 +80,7 @@ public:
     LRESULT OnFilterChange(WORD wNotifyCode, WORD wID, HWND hWndCtl, BOOL& bHandled);
     LRESULT OnIceAdd(WORD wNotifyCode, WORD wID, HWND hWndCtl, BOOL& bHandled);
     LRESULT OnIceRemove(WORD wNotifyCode, WORD wID, HWND hWndCtl, BOOL& bHandled);
+    void RefreshIceList();
 
     int ErrorMessageBox(const wchar_t* pszText, HRESULT hr);
 
@@ -89,6 +94,9 @@ public:
     static const wchar_t s_szPreferredSource[];
 
 private:
+    void GetSelectedName(int nID, int nFirst, wchar_t* pszName, int cchName);
+    void ShowCurrentUrl();
+
     wchar_t m_szGrfFile[MAX_PATH];
     CGraph m_graph;
 };

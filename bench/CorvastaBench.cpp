@@ -1,0 +1,202 @@
+// Starts CorvastaTest as a user would and reports: process start to dialog
+// ready, "Build graph" time, the harness's CPU use while a running graph is
+// displayed, and the delay from a client connecting to the graph running.
+#include <winsock2.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "app/resource.h"
+#include "BenchHttp.h"
+
+namespace {
+
+const unsigned short nPort = 50128; // the first URL preset's port
+const int nRuns = 5;
+
+double NowMs()
+{
+    static LARGE_INTEGER freq = [] {
+        LARGE_INTEGER f;
+        ::QueryPerformanceFrequency(&f);
+        return f;
+    }();
+    LARGE_INTEGER now;
+    ::QueryPerformanceCounter(&now);
+    return 1000.0 * static_cast<double>(now.QuadPart) / static_cast<double>(freq.QuadPart);
+}
+
+double Median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0.0 : v[v.size() / 2];
+}
+
+HWND FindDialog(DWORD dwPid)
+{
+    HWND hWnd = nullptr;
+    while ((hWnd = ::FindWindowExW(nullptr, hWnd, L"#32770", nullptr)) != nullptr)
+    {
+        DWORD dwOwner = 0;
+        ::GetWindowThreadProcessId(hWnd, &dwOwner);
+        if (dwOwner == dwPid && ::IsWindowVisible(hWnd) && ::GetDlgItem(hWnd, IDC_BUILD_GRAPH) != nullptr)
+            return hWnd;
+    }
+    return nullptr;
+}
+
+std::wstring Text(HWND hWnd)
+{
+    wchar_t sz[512] = L"";
+    ::SendMessageW(hWnd, WM_GETTEXT, ARRAYSIZE(sz), reinterpret_cast<LPARAM>(sz));
+    return sz;
+}
+
+template <class F>
+bool WaitFor(F f, DWORD dwTimeoutMs)
+{
+    DWORD dwStart = ::GetTickCount();
+    while (!f())
+    {
+        if (::GetTickCount() - dwStart > dwTimeoutMs)
+            return false;
+        ::Sleep(1);
+    }
+    return true;
+}
+
+struct CProgram
+{
+    PROCESS_INFORMATION pi = {};
+    HWND hDlg = nullptr;
+
+    bool Start(const std::wstring& path)
+    {
+        STARTUPINFOW si = {sizeof(si)};
+        if (!::CreateProcessW(path.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+            return false;
+        return WaitFor([this] { return (hDlg = FindDialog(pi.dwProcessId)) != nullptr; }, 30000);
+    }
+    void Click(int nID) { ::SendMessageW(hDlg, WM_COMMAND, MAKEWPARAM(nID, BN_CLICKED), 0); }
+    void Close()
+    {
+        if (hDlg != nullptr)
+            ::PostMessageW(hDlg, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+        if (pi.hProcess != nullptr)
+        {
+            if (::WaitForSingleObject(pi.hProcess, 10000) != WAIT_OBJECT_0)
+                ::TerminateProcess(pi.hProcess, 1);
+            ::CloseHandle(pi.hThread);
+            ::CloseHandle(pi.hProcess);
+        }
+        pi = {};
+        hDlg = nullptr;
+    }
+    double CpuMs() const
+    {
+        FILETIME ftCreate, ftExit, ftKernel, ftUser;
+        ::GetProcessTimes(pi.hProcess, &ftCreate, &ftExit, &ftKernel, &ftUser);
+        auto ms = [](const FILETIME& ft) {
+            return (static_cast<double>(ft.dwHighDateTime) * 4294967296.0 + ft.dwLowDateTime) / 10000.0;
+        };
+        return ms(ftKernel) + ms(ftUser);
+    }
+};
+
+std::string StatusState()
+{
+    std::string page = HttpGet(nPort, "/", 1000);
+    size_t n = page.find("<th>State</th><td>");
+    if (n == std::string::npos)
+        return std::string();
+    n += 18;
+    return page.substr(n, page.find('<', n) - n);
+}
+
+} // namespace
+
+int wmain()
+{
+    WSADATA wsa;
+    ::WSAStartup(MAKEWORD(2, 2), &wsa);
+    wchar_t szSelf[MAX_PATH];
+    ::GetModuleFileNameW(nullptr, szSelf, MAX_PATH);
+    std::wstring program(szSelf);
+    program = program.substr(0, program.find_last_of(L"\\/") + 1) + L"CorvastaTest.exe";
+
+    std::vector<double> startMs;
+    for (int i = 0; i < nRuns; i++)
+    {
+        CProgram p;
+        double t0 = NowMs();
+        if (!p.Start(program))
+        {
+            std::printf("the program's window did not appear\n");
+            return 1;
+        }
+        startMs.push_back(NowMs() - t0);
+        p.Close();
+    }
+    std::printf("start to dialog ready: median %.0f ms (of %d)\n", Median(startMs), nRuns);
+
+    CProgram p;
+    if (!p.Start(program))
+        return 1;
+    std::vector<double> buildMs;
+    for (int i = 0; i < nRuns; i++)
+    {
+        double t0 = NowMs();
+        p.Click(IDC_BUILD_GRAPH);
+        buildMs.push_back(NowMs() - t0);
+        if (Text(p.hDlg).rfind(L"Test for ", 0) != 0)
+        {
+            std::printf("Build graph failed: title \"%ls\"\n", Text(p.hDlg).c_str());
+            p.Close();
+            return 1;
+        }
+    }
+    std::printf("Build graph: median %.0f ms (of %d)\n", Median(buildMs), nRuns);
+
+    p.Click(IDC_PLAY);
+    ::Sleep(1000);
+    double dCpu0 = p.CpuMs(), t0 = NowMs();
+    ::Sleep(10000);
+    double dCpuPerSec = (p.CpuMs() - dCpu0) / ((NowMs() - t0) / 1000.0);
+    std::printf("CPU of the harness while running: %.1f ms per second (%.1f %% of one core)\n", dCpuPerSec,
+                dCpuPerSec / 10.0);
+
+    std::vector<double> connectMs;
+    p.Click(IDC_STOP);
+    p.Click(IDC_PAUSE);
+    for (int i = 0; i < nRuns; i++)
+    {
+        if (!WaitFor([] { return StatusState() == "Paused"; }, 10000))
+        {
+            std::printf("the server did not report Paused\n");
+            break;
+        }
+        CStreamClient client;
+        double tConnect = NowMs();
+        if (!client.Open(nPort, "/stream"))
+        {
+            std::printf("could not connect to 127.0.0.1:%u\n", nPort);
+            break;
+        }
+        if (!WaitFor([&client] { client.Drain(); return StatusState() == "Running"; }, 10000))
+        {
+            std::printf("the graph did not run\n");
+            break;
+        }
+        connectMs.push_back(NowMs() - tConnect);
+        client.Close(); // the harness pauses the graph again
+    }
+    if (!connectMs.empty())
+        std::printf("client connect to graph running: median %.0f ms (of %zu; includes status-page polling)\n",
+                    Median(connectMs), connectMs.size());
+    p.Close();
+    ::WSACleanup();
+    return 0;
+}

@@ -1,0 +1,171 @@
+#include "CorvastaFilter.h"
+
+#include "CorvastaPropPage.h"
+#include "StatusPage.h"
+
+const wchar_t CCorvastaFilter::szName[] = L"Corvasta";
+const wchar_t CCorvastaFilter::szVideoPin[] = L"Video";
+const wchar_t CCorvastaFilter::szAudioPin[] = L"Audio";
+
+namespace {
+
+// Subtypes built from a FOURCC share this tail (MEDIASUBTYPE_H264 etc.).
+bool IsFourCCSubtype(const GUID& guid, DWORD* pdwFourCC)
+{
+    static const GUID guidTail = {0, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
+    if (memcmp(&guid.Data2, &guidTail.Data2, sizeof(GUID) - sizeof(guid.Data1)) != 0)
+        return false;
+    *pdwFourCC = guid.Data1;
+    return true;
+}
+
+// The type of a stream part, so that a client can tell the codecs apart.
+const char* ContentType(const AM_MEDIA_TYPE& mt)
+{
+    bool bVideo = mt.majortype == MEDIATYPE_Video;
+    DWORD dwFourCC = 0;
+    if (!IsFourCCSubtype(mt.subtype, &dwFourCC))
+        return bVideo ? "video/x-raw" : "audio/x-raw";
+    switch (dwFourCC)
+    {
+    case MAKEFOURCC('H', '2', '6', '4'):
+    case MAKEFOURCC('h', '2', '6', '4'):
+    case MAKEFOURCC('A', 'V', 'C', '1'):
+    case MAKEFOURCC('a', 'v', 'c', '1'):
+        return "video/h264";
+    case MAKEFOURCC('V', 'P', '8', '0'):
+        return "video/vp8";
+    case 0x704F: // WAVE_FORMAT_OPUS
+        return "audio/opus";
+    case 0x0006: // WAVE_FORMAT_ALAW
+        return "audio/pcma";
+    case 0x0007: // WAVE_FORMAT_MULAW
+        return "audio/pcmu";
+    case WAVE_FORMAT_PCM:
+        return "audio/x-raw";
+    default:
+        return bVideo ? "video/x-raw" : "application/octet-stream";
+    }
+}
+
+} // namespace
+
+CCorvastaFilter::CCorvastaFilter()
+    : CKitSinkFilter(szName, CLSID_CorvastaFilter), m_pVideoPin(nullptr), m_pAudioPin(nullptr),
+      m_bAppFilter(FALSE)
+{
+}
+
+CCorvastaFilter::~CCorvastaFilter()
+{
+    m_server.Stop();
+}
+
+HRESULT CCorvastaFilter::Init()
+{
+    // Either pin may be left out by the fault switch "NoPin:<name>"; the
+    // harness then finds too few free inputs, which is what such a switch
+    // is for.
+    m_pVideoPin = AddInputPin(szVideoPin);
+    m_pAudioPin = AddInputPin(szAudioPin);
+    AddPropertyPage(CLSID_CorvastaPropertyPage);
+    return S_OK;
+}
+
+void* CCorvastaFilter::GetInterface(REFIID riid)
+{
+    KIT_INTERFACE(IServerControl);
+    KIT_INTERFACE(IServerAppFilter);
+    KIT_INTERFACE(IFilterVersion);
+    return CKitSinkFilter::GetInterface(riid);
+}
+
+STDMETHODIMP CCorvastaFilter::Pause()
+{
+    KIT_FAULT(L"Pause");
+    return CKitSinkFilter::Pause();
+}
+
+STDMETHODIMP CCorvastaFilter::Run(REFERENCE_TIME tStart)
+{
+    KIT_FAULT(L"Run");
+    return CKitSinkFilter::Run(tStart);
+}
+
+HRESULT CCorvastaFilter::OnActive()
+{
+    m_stats.Reset();
+    return m_server.Start(m_url, this);
+}
+
+HRESULT CCorvastaFilter::OnInactive()
+{
+    m_server.Stop();
+    m_stats.OnConnections(0, false);
+    return S_OK;
+}
+
+HRESULT CCorvastaFilter::CheckMediaType(CKitPin* pPin, const AM_MEDIA_TYPE* pmt)
+{
+    if (pmt == nullptr)
+        return E_POINTER;
+    const GUID& guidMajor = pPin == m_pVideoPin ? MEDIATYPE_Video : MEDIATYPE_Audio;
+    return pmt->majortype == guidMajor ? S_OK : VFW_E_TYPE_NOT_ACCEPTED;
+}
+
+HRESULT CCorvastaFilter::Receive(CKitInputPin* pPin, IMediaSample* pSample)
+{
+    LONGLONG llArrival = CurrentTicks();
+    EMediaKind eKind = pPin == m_pVideoPin ? eMediaVideo : eMediaAudio;
+    BYTE* pData = nullptr;
+    HRESULT hr = pSample->GetPointer(&pData);
+    if (FAILED(hr))
+        return hr;
+    long cbData = pSample->GetActualDataLength();
+    if (cbData < 0)
+        return E_UNEXPECTED;
+    m_stats.OnSample(eKind, static_cast<UINT>(cbData));
+
+    // Framing costs a copy; without clients nobody would read it.
+    if (m_server.ClientCount() == 0)
+        return S_OK;
+    REFERENCE_TIME tStart = 0;
+    REFERENCE_TIME tStop = 0;
+    if (FAILED(pSample->GetTime(&tStart, &tStop)))
+        tStart = -1;
+    m_server.Send(CStreamChunk::Make(eKind, ContentType(pPin->MediaType()), pData, static_cast<UINT>(cbData),
+                                     tStart, pSample->IsSyncPoint() == S_OK, llArrival));
+    return S_OK;
+}
+
+void CCorvastaFilter::OnClientCount(UINT nCount, bool bArrived)
+{
+    m_stats.OnConnections(nCount, bArrived);
+    NotifyEvent(EC_USER + 1, static_cast<LONG_PTR>(nCount), 0);
+    // A new client can start decoding only at a key frame.
+    if (bArrived)
+    {
+        m_stats.OnKeyFrameRequest();
+        NotifyEvent(EC_USER, 0, 0);
+    }
+}
+
+void CCorvastaFilter::OnDelivered(const CDelivery& delivery)
+{
+    m_stats.OnDelivered(delivery.m_eKind, delivery.m_cbSample, delivery.m_llMicroseconds);
+}
+
+std::string CCorvastaFilter::GetStatusPage()
+{
+    static const wchar_t* const rgpszState[] = {L"Stopped", L"Paused", L"Running"};
+    FILTER_STATE state = State();
+    ServerStats stats = {};
+    m_stats.Fill(state, &stats);
+    return MakeStatusPage(rgpszState[state], m_url.Text(), m_url.StreamPath(), stats);
+}
+
+std::wstring CCorvastaFilter::CurrentUrl()
+{
+    CKitAutoLock lock(FilterLock());
+    return m_url.Text();
+}

@@ -1,0 +1,38 @@
+// The Corvasta stand-in's property page: the served URL, which can be
+// changed while the graph is stopped, and the statistics, refreshed while
+// the page is open.
+#pragma once
+
+#include "standins/kit/KitPropertyPage.h"
+
+#include "graph/Corvasta.h"
+
+// {A4430640-D12E-460A-85B3-2D0541C77961}
+constexpr CLSID CLSID_CorvastaPropertyPage = {
+    0xa4430640, 0xd12e, 0x460a, {0x85, 0xb3, 0x2d, 0x05, 0x41, 0xc7, 0x79, 0x61}};
+
+class CCorvastaPropPage : public CKitPropertyPage
+{
+public:
+    static const wchar_t szTitle[];
+    enum
+    {
+        IDC_PAGE_URL = 1001,
+        IDC_PAGE_STATISTICS = 1002,
+    };
+
+    CCorvastaPropPage();
+
+protected:
+    HRESULT OnConnect(IUnknown* pObject) override;
+    void OnDisconnect() override;
+    void OnCreateControls() override;
+    HRESULT OnApply() override;
+
+private:
+    static void CALLBACK OnRefreshTimer(HWND hwnd, UINT uMsg, UINT_PTR nId, DWORD dwTime);
+    void ShowStatistics();
+
+    CComPtr<IServerControl> m_spServer;
+    HWND m_hwndStatistics;
+};

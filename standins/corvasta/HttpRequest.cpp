@@ -1,0 +1,110 @@
+#include "HttpRequest.h"
+
+namespace {
+
+bool IsToken(const std::string& str)
+{
+    if (str.empty())
+        return false;
+    for (char ch : str)
+    {
+        if (ch < 'A' || ch > 'Z')
+            return false;
+    }
+    return true;
+}
+
+std::string ToLower(const std::string& str)
+{
+    std::string strOut;
+    for (char ch : str)
+        strOut += (ch >= 'A' && ch <= 'Z') ? static_cast<char>(ch - 'A' + 'a') : ch;
+    return strOut;
+}
+
+std::string TrimForCompare(const std::string& str)
+{
+    std::string strOut = ToLower(str);
+    while (!strOut.empty() && strOut.back() == '/')
+        strOut.pop_back();
+    return strOut;
+}
+
+} // namespace
+
+EHttpParse CHttpRequest::Parse(const std::string& strReceived)
+{
+    size_t nEnd = strReceived.find("\r\n\r\n");
+    if (nEnd == std::string::npos)
+        nEnd = strReceived.find("\n\n");
+    if (nEnd == std::string::npos)
+        return strReceived.size() > nMaxHead ? eHttpTooLarge : eHttpIncomplete;
+    if (nEnd > nMaxHead)
+        return eHttpTooLarge;
+
+    size_t nLineEnd = strReceived.find('\n');
+    std::string strLine = strReceived.substr(0, nLineEnd);
+    if (!strLine.empty() && strLine.back() == '\r')
+        strLine.pop_back();
+
+    size_t nSp1 = strLine.find(' ');
+    size_t nSp2 = nSp1 == std::string::npos ? std::string::npos : strLine.find(' ', nSp1 + 1);
+    if (nSp2 == std::string::npos || strLine.find(' ', nSp2 + 1) != std::string::npos)
+        return eHttpBadRequest;
+    std::string strMethod = strLine.substr(0, nSp1);
+    std::string strTarget = strLine.substr(nSp1 + 1, nSp2 - nSp1 - 1);
+    std::string strVersion = strLine.substr(nSp2 + 1);
+    if (!IsToken(strMethod) || strTarget.empty() || strVersion.compare(0, 7, "HTTP/1.") != 0 ||
+        strVersion.size() != 8)
+        return eHttpBadRequest;
+
+    if (strTarget[0] != '/')
+    {
+        // Absolute form, as a proxy would send it: keep the path only.
+        size_t nScheme = strTarget.find("://");
+        if (nScheme == std::string::npos)
+            return eHttpBadRequest;
+        size_t nPath = strTarget.find('/', nScheme + 3);
+        strTarget = nPath == std::string::npos ? "/" : strTarget.substr(nPath);
+    }
+    size_t nQuery = strTarget.find_first_of("?#");
+    if (nQuery != std::string::npos)
+        strTarget.resize(nQuery);
+
+    m_strMethod = strMethod;
+    m_strPath = strTarget;
+    m_strUserAgent.clear();
+    size_t nPos = nLineEnd + 1;
+    while (nPos < nEnd)
+    {
+        size_t nNext = strReceived.find('\n', nPos);
+        std::string strHeader = strReceived.substr(nPos, nNext - nPos);
+        if (!strHeader.empty() && strHeader.back() == '\r')
+            strHeader.pop_back();
+        if (ToLower(strHeader.substr(0, 11)) == "user-agent:")
+        {
+            size_t nValue = strHeader.find_first_not_of(" \t", 11);
+            m_strUserAgent = nValue == std::string::npos ? std::string() : strHeader.substr(nValue);
+        }
+        nPos = nNext + 1;
+    }
+    return eHttpComplete;
+}
+
+bool ContainsNoCase(const std::string& strText, const std::string& strPart)
+{
+    return ToLower(strText).find(ToLower(strPart)) != std::string::npos;
+}
+
+bool IsSameHttpPath(const std::string& strRequestPath, const std::wstring& strUrlPath)
+{
+    std::string strUrl;
+    for (wchar_t ch : strUrlPath)
+    {
+        // The URL's path is ASCII; anything else can't match a request.
+        if (ch >= 0x80)
+            return false;
+        strUrl += static_cast<char>(ch);
+    }
+    return TrimForCompare(strRequestPath) == TrimForCompare(strUrl);
+}

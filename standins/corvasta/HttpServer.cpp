@@ -1,0 +1,371 @@
+#include "HttpServer.h"
+
+#include <ws2tcpip.h>
+#include <process.h>
+
+#include <algorithm>
+
+namespace {
+
+// A client that opens a connection and says nothing is dropped after this.
+const LONGLONG llRequestTimeoutUs = 10 * 1000 * 1000;
+
+HRESULT LastSocketError()
+{
+    int nErr = ::WSAGetLastError();
+    // A refusal of rights means the same as for any other resource, so that
+    // callers can tell it from an address already in use.
+    if (nErr == WSAEACCES)
+        return HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED);
+    return HRESULT_FROM_WIN32(static_cast<DWORD>(nErr));
+}
+
+HRESULT SetNonBlocking(SOCKET s)
+{
+    u_long nOn = 1;
+    return ::ioctlsocket(s, FIONBIO, &nOn) == 0 ? S_OK : LastSocketError();
+}
+
+std::string SimpleResponse(const char* pszStatus, const char* pszExtraHeaders)
+{
+    std::string strBody = std::string(pszStatus) + "\r\n";
+    return std::string("HTTP/1.1 ") + pszStatus +
+           "\r\nContent-Type: text/plain; charset=utf-8\r\nContent-Length: " +
+           std::to_string(strBody.size()) + "\r\n" + pszExtraHeaders + "Connection: close\r\n\r\n" +
+           strBody;
+}
+
+} // namespace
+
+CHttpServer::CHttpServer()
+    : m_pEvents(nullptr), m_sListen(INVALID_SOCKET), m_sWake(INVALID_SOCKET), m_addrWake(),
+      m_hThread(nullptr), m_bWinsock(false), m_bStop(false), m_nStreams(0)
+{
+}
+
+CHttpServer::~CHttpServer()
+{
+    Stop();
+}
+
+HRESULT CHttpServer::Start(const CServerUrl& url, IHttpServerEvents* pEvents)
+{
+    if (pEvents == nullptr)
+        return E_POINTER;
+    if (IsRunning())
+        return E_UNEXPECTED;
+
+    WSADATA wsaData;
+    int nErr = ::WSAStartup(MAKEWORD(2, 2), &wsaData);
+    if (nErr != 0)
+        return HRESULT_FROM_WIN32(static_cast<DWORD>(nErr));
+    m_bWinsock = true;
+
+    sockaddr_in addr;
+    HRESULT hr = url.GetBindAddress(&addr);
+    if (SUCCEEDED(hr))
+    {
+        m_sListen = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        if (m_sListen == INVALID_SOCKET)
+            hr = LastSocketError();
+    }
+    if (SUCCEEDED(hr))
+    {
+        // As the platform advises for servers: no other socket may take the
+        // port over while it is served.
+        BOOL bExclusive = TRUE;
+        ::setsockopt(m_sListen, SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&bExclusive),
+                     sizeof(bExclusive));
+        if (::bind(m_sListen, reinterpret_cast<const sockaddr*>(&addr), sizeof(addr)) != 0 ||
+            ::listen(m_sListen, SOMAXCONN) != 0)
+            hr = LastSocketError();
+    }
+    if (SUCCEEDED(hr))
+        hr = SetNonBlocking(m_sListen);
+    if (SUCCEEDED(hr))
+    {
+        m_sWake = ::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+        m_addrWake.sin_family = AF_INET;
+        m_addrWake.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        int cbAddr = sizeof(m_addrWake);
+        if (m_sWake == INVALID_SOCKET ||
+            ::bind(m_sWake, reinterpret_cast<const sockaddr*>(&m_addrWake), sizeof(m_addrWake)) != 0 ||
+            ::getsockname(m_sWake, reinterpret_cast<sockaddr*>(&m_addrWake), &cbAddr) != 0)
+            hr = LastSocketError();
+    }
+    if (SUCCEEDED(hr))
+        hr = SetNonBlocking(m_sWake);
+    if (FAILED(hr))
+    {
+        CloseSockets();
+        return hr;
+    }
+
+    m_url = url;
+    m_pEvents = pEvents;
+    m_bStop = false;
+    m_nStreams = 0;
+    m_hThread = reinterpret_cast<HANDLE>(::_beginthreadex(nullptr, 0, ThreadProc, this, 0, nullptr));
+    if (m_hThread == nullptr)
+    {
+        hr = HRESULT_FROM_WIN32(::GetLastError());
+        CloseSockets();
+        return FAILED(hr) ? hr : E_FAIL;
+    }
+    return S_OK;
+}
+
+void CHttpServer::Stop()
+{
+    if (m_hThread != nullptr)
+    {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_bStop = true;
+            Wake();
+        }
+        ::WaitForSingleObject(m_hThread, INFINITE);
+        ::CloseHandle(m_hThread);
+        m_hThread = nullptr;
+    }
+    CloseSockets();
+}
+
+void CHttpServer::CloseSockets()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_connections.clear();
+    m_nStreams = 0;
+    if (m_sListen != INVALID_SOCKET)
+    {
+        ::closesocket(m_sListen);
+        m_sListen = INVALID_SOCKET;
+    }
+    if (m_sWake != INVALID_SOCKET)
+    {
+        ::closesocket(m_sWake);
+        m_sWake = INVALID_SOCKET;
+    }
+    if (m_bWinsock)
+    {
+        ::WSACleanup();
+        m_bWinsock = false;
+    }
+}
+
+UINT CHttpServer::ClientCount() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_nStreams;
+}
+
+void CHttpServer::SetClientFilter(const std::string& strUserAgentPart)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_strClientFilter = strUserAgentPart;
+}
+
+void CHttpServer::Send(const std::shared_ptr<const CStreamChunk>& spChunk)
+{
+    if (spChunk == nullptr)
+        return;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    bool bQueued = false;
+    for (const auto& spConnection : m_connections)
+        bQueued = spConnection->Enqueue(spChunk) || bQueued;
+    if (bQueued)
+        Wake();
+}
+
+// Called under the lock, so that the socket can't be closed meanwhile.
+void CHttpServer::Wake()
+{
+    char ch = 0;
+    ::sendto(m_sWake, &ch, 1, 0, reinterpret_cast<const sockaddr*>(&m_addrWake), sizeof(m_addrWake));
+}
+
+void CHttpServer::DrainWake()
+{
+    char rgBuf[64];
+    while (::recv(m_sWake, rgBuf, sizeof(rgBuf), 0) > 0)
+    {
+    }
+}
+
+unsigned __stdcall CHttpServer::ThreadProc(void* pv)
+{
+    static_cast<CHttpServer*>(pv)->Serve();
+    return 0;
+}
+
+void CHttpServer::Serve()
+{
+    for (;;)
+    {
+        fd_set readSet;
+        fd_set writeSet;
+        if (!PrepareSets(&readSet, &writeSet))
+            break;
+        // The time-out only bounds how late a silent client is dropped.
+        timeval tv = {0, 250 * 1000};
+        if (::select(0, &readSet, &writeSet, nullptr, &tv) == SOCKET_ERROR)
+        {
+            ::Sleep(10);
+            continue;
+        }
+        if (FD_ISSET(m_sWake, &readSet))
+            DrainWake();
+
+        CRound round;
+        ServiceConnections(readSet, writeSet, &round);
+        AnswerStatusPages(&round);
+        RemoveClosed(&round);
+        // The owner hears of it outside the lock, so that it may take its own
+        // locks and call the server.
+        for (const auto& count : round.m_counts)
+            m_pEvents->OnClientCount(count.first, count.second);
+        for (const CDelivery& delivery : round.m_delivered)
+            m_pEvents->OnDelivered(delivery);
+    }
+
+    std::lock_guard<std::mutex> lock(m_mutex);
+    for (const auto& spConnection : m_connections)
+        spConnection->Finish();
+    m_connections.clear();
+    m_nStreams = 0;
+}
+
+bool CHttpServer::PrepareSets(fd_set* pReadSet, fd_set* pWriteSet)
+{
+    FD_ZERO(pReadSet);
+    FD_ZERO(pWriteSet);
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_bStop)
+        return false;
+    FD_SET(m_sListen, pReadSet);
+    FD_SET(m_sWake, pReadSet);
+    for (const auto& spConnection : m_connections)
+    {
+        FD_SET(spConnection->Socket(), pReadSet);
+        if (spConnection->WantsWrite())
+            FD_SET(spConnection->Socket(), pWriteSet);
+    }
+    return true;
+}
+
+void CHttpServer::ServiceConnections(const fd_set& readSet, const fd_set& writeSet, CRound* pRound)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (FD_ISSET(m_sListen, &readSet))
+        Accept();
+    LONGLONG llNow = CurrentTicks();
+    for (const auto& spConnection : m_connections)
+    {
+        CHttpConnection* pConnection = spConnection.get();
+        SOCKET s = pConnection->Socket();
+        bool bReadable = FD_ISSET(s, &readSet) != 0;
+        if (bReadable && pConnection->State() == CHttpConnection::eReading)
+        {
+            CHttpRequest request;
+            EHttpParse eParse = pConnection->Receive(&request);
+            if (eParse == eHttpComplete && Route(pConnection, request, &pRound->m_counts))
+                pRound->m_pages.emplace_back(pConnection, request.m_strMethod == "HEAD");
+            else if (eParse == eHttpBadRequest)
+                pConnection->Respond(SimpleResponse("400 Bad Request", ""));
+            else if (eParse == eHttpTooLarge)
+                pConnection->Respond(SimpleResponse("431 Request Header Fields Too Large", ""));
+        }
+        else if (bReadable)
+        {
+            CHttpRequest ignored;
+            pConnection->Receive(&ignored);
+        }
+        if (pConnection->State() == CHttpConnection::eReading &&
+            TicksToMicroseconds(llNow - pConnection->Accepted()) > llRequestTimeoutUs)
+            pConnection->Close();
+        if (FD_ISSET(s, &writeSet) || pConnection->WantsWrite())
+            pConnection->Flush(&pRound->m_delivered);
+    }
+}
+
+void CHttpServer::AnswerStatusPages(CRound* pRound)
+{
+    if (pRound->m_pages.empty())
+        return;
+    // The owner makes the page outside the lock, as it hears of everything.
+    std::string strPage = m_pEvents->GetStatusPage();
+    std::string strHead = "HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=utf-8\r\nContent-Length: " +
+                          std::to_string(strPage.size()) +
+                          "\r\nCache-Control: no-cache\r\nConnection: close\r\n\r\n";
+    // Only this thread removes connections, so the pointers still hold.
+    std::lock_guard<std::mutex> lock(m_mutex);
+    for (const auto& page : pRound->m_pages)
+    {
+        page.first->Respond(page.second ? strHead : strHead + strPage);
+        page.first->Flush(&pRound->m_delivered);
+    }
+}
+
+void CHttpServer::RemoveClosed(CRound* pRound)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    auto itEnd = std::remove_if(m_connections.begin(), m_connections.end(), [&](const auto& sp) {
+        if (sp->State() != CHttpConnection::eClosed)
+            return false;
+        if (sp->WasStream())
+            pRound->m_counts.emplace_back(--m_nStreams, false);
+        return true;
+    });
+    m_connections.erase(itEnd, m_connections.end());
+}
+
+void CHttpServer::Accept()
+{
+    for (;;)
+    {
+        SOCKET s = ::accept(m_sListen, nullptr, nullptr);
+        if (s == INVALID_SOCKET)
+            return;
+        if (m_connections.size() >= nMaxConnections || FAILED(SetNonBlocking(s)))
+        {
+            ::closesocket(s);
+            continue;
+        }
+        // Samples are small and should leave as soon as they are queued.
+        BOOL bNoDelay = TRUE;
+        ::setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&bNoDelay), sizeof(bNoDelay));
+        m_connections.push_back(std::make_unique<CHttpConnection>(s, CurrentTicks()));
+    }
+}
+
+bool CHttpServer::Route(CHttpConnection* pConnection, const CHttpRequest& request,
+                        std::vector<std::pair<UINT, bool>>* pCounts)
+{
+    bool bStatus = IsSameHttpPath(request.m_strPath, m_url.Path());
+    if (!bStatus && !IsSameHttpPath(request.m_strPath, m_url.StreamPath()))
+    {
+        pConnection->Respond(SimpleResponse("404 Not Found", ""));
+        return false;
+    }
+    if (request.m_strMethod != "GET" && request.m_strMethod != "HEAD")
+    {
+        pConnection->Respond(SimpleResponse("405 Method Not Allowed", "Allow: GET, HEAD\r\n"));
+        return false;
+    }
+    if (bStatus)
+        return true;
+    // Only a client that reads the stream counts as one.
+    if (request.m_strMethod == "HEAD")
+    {
+        pConnection->Respond(CStreamChunk::ResponseHead());
+        return false;
+    }
+    if (!ContainsNoCase(request.m_strUserAgent, m_strClientFilter))
+    {
+        pConnection->Respond(SimpleResponse("403 Forbidden", ""));
+        return false;
+    }
+    pConnection->StartStream();
+    pCounts->emplace_back(++m_nStreams, true);
+    return false;
+}

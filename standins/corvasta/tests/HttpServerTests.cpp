@@ -1,0 +1,262 @@
+#include <gtest/gtest.h>
+
+#include <mutex>
+#include <vector>
+
+#include "standins/corvasta/HttpServer.h"
+#include "standins/corvasta/tests/ServerTestSupport.h"
+
+namespace {
+
+// What the server reported, for the test thread to wait on.
+class CRecordingEvents : public IHttpServerEvents
+{
+public:
+    static const char szPage[];
+
+    void OnClientCount(UINT nCount, bool bArrived) override
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_counts.emplace_back(nCount, bArrived);
+    }
+    void OnDelivered(const CDelivery& delivery) override
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_delivered.push_back(delivery);
+    }
+    std::string GetStatusPage() override { return szPage; }
+
+    std::vector<std::pair<UINT, bool>> Counts()
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_counts;
+    }
+    std::vector<CDelivery> Delivered()
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_delivered;
+    }
+    // Polls, since the server reports from its own thread.
+    bool WaitForCounts(size_t nCounts)
+    {
+        for (int i = 0; i < 500 && Counts().size() < nCounts; ++i)
+            ::Sleep(10);
+        return Counts().size() >= nCounts;
+    }
+    bool WaitForDeliveries(size_t nDelivered)
+    {
+        for (int i = 0; i < 500 && Delivered().size() < nDelivered; ++i)
+            ::Sleep(10);
+        return Delivered().size() >= nDelivered;
+    }
+
+private:
+    std::mutex m_mutex;
+    std::vector<std::pair<UINT, bool>> m_counts;
+    std::vector<CDelivery> m_delivered;
+};
+
+const char CRecordingEvents::szPage[] = "<html>status</html>";
+
+std::shared_ptr<const CStreamChunk> Chunk(EMediaKind eKind, const std::string& strData)
+{
+    return CStreamChunk::Make(eKind, eKind == eMediaVideo ? "video/x-test" : "audio/x-test",
+                              reinterpret_cast<const BYTE*>(strData.data()), static_cast<UINT>(strData.size()),
+                              400000, eKind == eMediaVideo, CurrentTicks());
+}
+
+class HttpServerTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_EQ(0, m_winsock.Result());
+        m_nPort = FindFreePort();
+        ASSERT_NE(0, m_nPort);
+    }
+
+    CServerUrl Url(const std::wstring& strPath)
+    {
+        CServerUrl url;
+        std::wstring strUrl = L"http://127.0.0.1:" + std::to_wstring(m_nPort) + strPath;
+        EXPECT_EQ(S_OK, CServerUrl::Parse(strUrl.c_str(), &url));
+        return url;
+    }
+
+    std::string Request(const std::string& strLine)
+    {
+        return HttpExchange(m_nPort, strLine + "\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n");
+    }
+
+    CWinsock m_winsock;
+    USHORT m_nPort = 0;
+    CRecordingEvents m_events;
+    CHttpServer m_server;
+};
+
+TEST_F(HttpServerTest, AnswersStatusPageAndRefusals)
+{
+    ASSERT_EQ(S_OK, m_server.Start(Url(L"/live/"), &m_events));
+
+    const std::pair<const char*, int> rgCases[] = {
+        {"GET /live/ HTTP/1.1", 200},
+        {"GET /LIVE HTTP/1.1", 200},
+        {"GET /live/?refresh=1 HTTP/1.0", 200},
+        {"GET / HTTP/1.1", 404},
+        {"GET /live/streams HTTP/1.1", 404},
+        {"POST /live/ HTTP/1.1", 405},
+        {"DELETE /live/stream HTTP/1.1", 405},
+        {"GET /live/ HTTP/2.0", 400},
+        {"nonsense", 400},
+    };
+    for (const auto& c : rgCases)
+    {
+        std::string strResponse = Request(c.first);
+        EXPECT_EQ(c.second, HttpStatus(strResponse)) << c.first << "\n" << strResponse;
+    }
+
+    std::string strPage = Request("GET /live/ HTTP/1.1");
+    size_t nBody = strPage.find("\r\n\r\n");
+    ASSERT_NE(std::string::npos, nBody);
+    EXPECT_EQ(CRecordingEvents::szPage, strPage.substr(nBody + 4));
+    EXPECT_NE(std::string::npos, strPage.find("Content-Type: text/html"));
+    EXPECT_NE(std::string::npos,
+              strPage.find("Content-Length: " + std::to_string(strlen(CRecordingEvents::szPage)) + "\r\n"));
+
+    std::string strHead = Request("HEAD /live/ HTTP/1.1");
+    EXPECT_EQ(200, HttpStatus(strHead));
+    EXPECT_EQ(strHead.size(), strHead.find("\r\n\r\n") + 4) << "HEAD must not carry a body";
+
+    // A HEAD of the stream shows its type but is no client.
+    std::string strStreamHead = Request("HEAD /live/stream HTTP/1.1");
+    EXPECT_NE(std::string::npos, strStreamHead.find("multipart/mixed; boundary=corvasta-sample"));
+    EXPECT_TRUE(m_events.Counts().empty());
+    EXPECT_EQ(0u, m_server.ClientCount());
+}
+
+TEST_F(HttpServerTest, StreamCarriesSamplesAndCountsClients)
+{
+    ASSERT_EQ(S_OK, m_server.Start(Url(L"/"), &m_events));
+
+    CLoopbackClient first;
+    ASSERT_EQ(0, first.Connect(m_nPort));
+    ASSERT_TRUE(first.Send("GET /stream HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n"));
+    ASSERT_TRUE(first.ReadUntil("\r\n\r\n"));
+    EXPECT_EQ(200, HttpStatus(first.Received()));
+    EXPECT_NE(std::string::npos, first.Received().find("Transfer-Encoding: chunked"));
+    ASSERT_TRUE(m_events.WaitForCounts(1));
+    EXPECT_EQ(1u, m_server.ClientCount());
+
+    m_server.Send(Chunk(eMediaVideo, "frame-1"));
+    ASSERT_TRUE(first.ReadUntil("frame-1\r\n"));
+    EXPECT_NE(std::string::npos, first.Received().find("X-Media: video"));
+    EXPECT_NE(std::string::npos, first.Received().find("X-Start-Time: 400000"));
+
+    CLoopbackClient second;
+    ASSERT_EQ(0, second.Connect(m_nPort));
+    ASSERT_TRUE(second.Send("GET /stream HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n"));
+    ASSERT_TRUE(m_events.WaitForCounts(2));
+
+    m_server.Send(Chunk(eMediaAudio, "sound-2"));
+    EXPECT_TRUE(first.ReadUntil("sound-2\r\n"));
+    EXPECT_TRUE(second.ReadUntil("sound-2\r\n"));
+    EXPECT_EQ(std::string::npos, second.Received().find("frame-1")) << "a late client gets no old samples";
+
+    first.Close();
+    ASSERT_TRUE(m_events.WaitForCounts(3));
+    second.Close();
+    ASSERT_TRUE(m_events.WaitForCounts(4));
+    std::vector<std::pair<UINT, bool>> expected = {{1, true}, {2, true}, {1, false}, {0, false}};
+    EXPECT_EQ(expected, m_events.Counts());
+    EXPECT_EQ(0u, m_server.ClientCount());
+
+    ASSERT_TRUE(m_events.WaitForDeliveries(3));
+    std::vector<CDelivery> delivered = m_events.Delivered();
+    ASSERT_EQ(3u, delivered.size());
+    EXPECT_EQ(eMediaVideo, delivered[0].m_eKind);
+    EXPECT_EQ(7u, delivered[0].m_cbSample);
+    EXPECT_EQ(eMediaAudio, delivered[1].m_eKind);
+    EXPECT_EQ(eMediaAudio, delivered[2].m_eKind);
+    for (const CDelivery& delivery : delivered)
+        EXPECT_GE(delivery.m_llMicroseconds, 0);
+}
+
+TEST_F(HttpServerTest, ClientFilterAdmitsMatchingUserAgentsOnly)
+{
+    ASSERT_EQ(S_OK, m_server.Start(Url(L"/"), &m_events));
+    m_server.SetClientFilter("viewer");
+
+    EXPECT_EQ(403, HttpStatus(Request("GET /stream HTTP/1.1\r\nUser-Agent: Other/1.0")));
+    EXPECT_EQ(403, HttpStatus(Request("GET /stream HTTP/1.1")));
+    EXPECT_EQ(200, HttpStatus(Request("GET / HTTP/1.1"))) << "the status page is for everyone";
+    EXPECT_TRUE(m_events.Counts().empty());
+
+    CLoopbackClient client;
+    ASSERT_EQ(0, client.Connect(m_nPort));
+    ASSERT_TRUE(client.Send("GET /stream HTTP/1.1\r\nUser-Agent: Corvasta-Viewer/1.0\r\n\r\n"));
+    ASSERT_TRUE(client.ReadUntil("\r\n\r\n"));
+    EXPECT_EQ(200, HttpStatus(client.Received()));
+    EXPECT_TRUE(m_events.WaitForCounts(1));
+}
+
+TEST_F(HttpServerTest, StopEndsTheStreamTheThreadAndTheListener)
+{
+    int nThreadsBefore = CountThreads();
+    ASSERT_EQ(S_OK, m_server.Start(Url(L"/"), &m_events));
+    EXPECT_EQ(nThreadsBefore + 1, CountThreads());
+    EXPECT_EQ(E_UNEXPECTED, m_server.Start(Url(L"/"), &m_events));
+
+    CLoopbackClient client;
+    ASSERT_EQ(0, client.Connect(m_nPort));
+    ASSERT_TRUE(client.Send("GET /stream HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n"));
+    ASSERT_TRUE(m_events.WaitForCounts(1));
+
+    m_server.Stop();
+    EXPECT_FALSE(m_server.IsRunning());
+    EXPECT_EQ(nThreadsBefore, CountThreads());
+    EXPECT_TRUE(client.ReadToEnd());
+    EXPECT_NE(std::string::npos, client.Received().find("--corvasta-sample--\r\n"));
+    EXPECT_EQ(client.Received().size(), client.Received().rfind("\r\n0\r\n\r\n") + 7)
+        << "the chunked body ends properly";
+    EXPECT_EQ(1u, m_events.Counts().size()) << "a shutdown reports no count";
+
+    CLoopbackClient late;
+    EXPECT_EQ(WSAECONNREFUSED, late.Connect(m_nPort));
+
+    // The same port is served again at once, as a graph that stops and runs
+    // again needs.
+    ASSERT_EQ(S_OK, m_server.Start(Url(L"/"), &m_events));
+    EXPECT_EQ(200, HttpStatus(HttpGet(m_nPort, "/")));
+    m_server.Stop();
+}
+
+TEST_F(HttpServerTest, RefusedAddressesTellRightsFromUse)
+{
+    // A socket that holds the port without exclusive use: the port is in use.
+    SOCKET sHolder = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in addr = {};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(m_nPort);
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(0, ::bind(sHolder, reinterpret_cast<const sockaddr*>(&addr), sizeof(addr)));
+    EXPECT_EQ(HRESULT_FROM_WIN32(WSAEADDRINUSE), m_server.Start(Url(L"/"), &m_events));
+    EXPECT_FALSE(m_server.IsRunning());
+    ::closesocket(sHolder);
+
+    // A socket that holds every address of the port for its own exclusive
+    // use: the system refuses the bind as one of rights (WSAEACCES). It only
+    // binds; nothing is sent to those addresses.
+    sHolder = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    BOOL bExclusive = TRUE;
+    ASSERT_EQ(0, ::setsockopt(sHolder, SOL_SOCKET, SO_EXCLUSIVEADDRUSE,
+                              reinterpret_cast<const char*>(&bExclusive), sizeof(bExclusive)));
+    addr.sin_addr.s_addr = htonl(INADDR_ANY);
+    ASSERT_EQ(0, ::bind(sHolder, reinterpret_cast<const sockaddr*>(&addr), sizeof(addr)));
+    EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED), m_server.Start(Url(L"/"), &m_events));
+    EXPECT_FALSE(m_server.IsRunning());
+    ::closesocket(sHolder);
+
+    EXPECT_EQ(S_OK, m_server.Start(Url(L"/"), &m_events));
+}
+
+} // namespace

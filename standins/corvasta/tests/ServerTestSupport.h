@@ -1,0 +1,67 @@
+// Helpers for the tests of the Corvasta stand-in's server: a Winsock client
+// that talks to 127.0.0.1 only, with every wait bounded, and a thread count.
+#pragma once
+
+#include <winsock2.h>
+
+#include <string>
+
+// Winsock for the life of a test.
+class CWinsock
+{
+public:
+    CWinsock() { m_nResult = ::WSAStartup(MAKEWORD(2, 2), &m_data); }
+    ~CWinsock()
+    {
+        if (m_nResult == 0)
+            ::WSACleanup();
+    }
+    CWinsock(const CWinsock&) = delete;
+    CWinsock& operator=(const CWinsock&) = delete;
+    int Result() const { return m_nResult; }
+
+private:
+    WSADATA m_data;
+    int m_nResult;
+};
+
+class CLoopbackClient
+{
+public:
+    static const DWORD dwTimeout = 5000;
+
+    CLoopbackClient() : m_socket(INVALID_SOCKET) {}
+    ~CLoopbackClient() { Close(); }
+    CLoopbackClient(const CLoopbackClient&) = delete;
+    CLoopbackClient& operator=(const CLoopbackClient&) = delete;
+
+    // 0 on success, else the Winsock error (WSAECONNREFUSED when nothing
+    // listens on the port).
+    int Connect(USHORT nPort);
+    bool Send(const std::string& str);
+    // Reads until strWanted has arrived (true), the server closes the
+    // connection or the time runs out (false).
+    bool ReadUntil(const std::string& strWanted, DWORD dwTimeoutMs = dwTimeout);
+    // Reads until the server closes the connection; false on time-out.
+    bool ReadToEnd(DWORD dwTimeoutMs = dwTimeout);
+    const std::string& Received() const { return m_strReceived; }
+    void Close();
+
+private:
+    // The bytes that arrived within the time; false when the connection ended.
+    bool ReadSome(DWORD dwTimeoutMs);
+
+    SOCKET m_socket;
+    std::string m_strReceived;
+};
+
+// A port on 127.0.0.1 that nothing listens on now.
+USHORT FindFreePort();
+// One request (with Connection: close) and the whole response.
+std::string HttpExchange(USHORT nPort, const std::string& strRequest);
+std::string HttpGet(USHORT nPort, const std::string& strPath);
+// The status line's code, or 0.
+int HttpStatus(const std::string& strResponse);
+
+// Threads of this process, to see that a server thread has ended.
+int CountThreads();

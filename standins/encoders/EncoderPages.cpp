@@ -1,0 +1,85 @@
+#include "EncoderPages.h"
+
+#include "KitMediaType.h"
+
+#include <cwchar>
+#include <string>
+
+CQSEncoderPage::CQSEncoderPage() : CKitPropertyPage(L"QS Encoder", 260, 120) {}
+
+HRESULT CQSEncoderPage::OnConnect(IUnknown* pObject)
+{
+    HRESULT hr = pObject->QueryInterface(&m_spEncoder);
+    if (SUCCEEDED(hr))
+        hr = pObject->QueryInterface(&m_spStatus);
+    if (FAILED(hr))
+        OnDisconnect();
+    return hr;
+}
+
+void CQSEncoderPage::OnDisconnect()
+{
+    m_spEncoder.Release();
+    m_spStatus.Release();
+}
+
+void CQSEncoderPage::OnCreateControls()
+{
+    QS_ENCODER_STATUS status = {};
+    if (m_spStatus)
+        m_spStatus->GetStatus(&status);
+    wchar_t sz[128];
+    swprintf(sz, ARRAYSIZE(sz), L"Supported encoders: %ld, selected: %ld", status.nSupportedEncoders,
+             status.nSelectedEncoder);
+    AddLabel(8, 8, 240, 16, sz);
+    swprintf(sz, ARRAYSIZE(sz), L"Frames: %lu, key frames: %lu", status.cFrames, status.cKeyFrames);
+    AddLabel(8, 28, 240, 16, sz);
+    AddLabel(8, 54, 120, 16, L"Bit rate (kbps):");
+    swprintf(sz, ARRAYSIZE(sz), L"%ld", status.nBitrateKbps);
+    AddEdit(c_idBitrate, 130, 52, 80, 20, sz);
+    AddLabel(8, 80, 120, 16, L"Target usage (1-7):");
+    swprintf(sz, ARRAYSIZE(sz), L"%ld", status.nTargetUsage);
+    AddEdit(c_idTargetUsage, 130, 78, 80, 20, sz);
+}
+
+HRESULT CQSEncoderPage::OnApply()
+{
+    if (!m_spEncoder)
+        return E_UNEXPECTED;
+    HRESULT hr = m_spEncoder->SetBitrate(wcstol(ControlText(c_idBitrate).c_str(), nullptr, 10));
+    if (SUCCEEDED(hr))
+        hr = m_spEncoder->SetTargetUsage(wcstol(ControlText(c_idTargetUsage).c_str(), nullptr, 10));
+    return hr;
+}
+
+COpusEncoderPage::COpusEncoderPage() : CKitPropertyPage(L"Opus Encoder", 260, 60) {}
+
+HRESULT COpusEncoderPage::OnConnect(IUnknown* pObject)
+{
+    return pObject->QueryInterface(&m_spFilter);
+}
+
+void COpusEncoderPage::OnDisconnect()
+{
+    m_spFilter.Release();
+}
+
+void COpusEncoderPage::OnCreateControls()
+{
+    std::wstring text = L"Input not connected";
+    CComPtr<IPin> spInput;
+    AM_MEDIA_TYPE mt = {};
+    if (m_spFilter && SUCCEEDED(m_spFilter->FindPin(L"Input", &spInput)) &&
+        spInput->ConnectionMediaType(&mt) == S_OK)
+    {
+        if (const WAVEFORMATEX* pwfx = KitWaveFormat(&mt))
+        {
+            wchar_t sz[128];
+            swprintf(sz, ARRAYSIZE(sz), L"Input: %lu Hz, %u channel(s); 20 ms frames",
+                     pwfx->nSamplesPerSec, pwfx->nChannels);
+            text = sz;
+        }
+        KitFreeMediaType(mt);
+    }
+    AddLabel(8, 8, 240, 16, text.c_str());
+}

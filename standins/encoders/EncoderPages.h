@@ -1,0 +1,41 @@
+// Property pages of the QS encoder (settings, editable bit rate and target
+// usage) and of the Opus encoder (its connected format, read only).
+#pragma once
+
+#include "KitPropertyPage.h"
+
+#include "EncoderIds.h"
+#include "graph/Ormidex.h"
+
+class CQSEncoderPage : public CKitPropertyPage
+{
+public:
+    static const WORD c_idBitrate = 101;
+    static const WORD c_idTargetUsage = 102;
+
+    CQSEncoderPage();
+
+protected:
+    HRESULT OnConnect(IUnknown* pObject) override;
+    void OnDisconnect() override;
+    void OnCreateControls() override;
+    HRESULT OnApply() override;
+
+private:
+    CComPtr<IQSEncoder> m_spEncoder;
+    CComPtr<IQSEncoderStatus> m_spStatus;
+};
+
+class COpusEncoderPage : public CKitPropertyPage
+{
+public:
+    COpusEncoderPage();
+
+protected:
+    HRESULT OnConnect(IUnknown* pObject) override;
+    void OnDisconnect() override;
+    void OnCreateControls() override;
+
+private:
+    CComPtr<IBaseFilter> m_spFilter;
+};

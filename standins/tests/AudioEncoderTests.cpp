@@ -1,0 +1,157 @@
+// The audio encoders: G.711 against the standard's code words, the CCITT
+// filters and the Opus packetiser fed by the generator in a graph.
+#include "StandinTestSupport.h"
+
+#include "FaultSwitch.h"
+#include "G711.h"
+#include "TestPattern.h"
+#include "EncoderIds.h"
+#include "graph/Ormidex.h"
+
+namespace {
+
+// Code words of the ITU reference coder (G.191), worked out by hand from its
+// segment rules: one's complement for negative input, A-law XOR 0x55.
+TEST(G711Test, EncodesKnownSamples)
+{
+    struct
+    {
+        short sSample;
+        BYTE bALaw;
+        BYTE bMuLaw;
+    } rgCases[] = {
+        {0, 0xD5, 0xFF},      {1, 0xD5, 0xFF},         {-1, 0x55, 0x7F},
+        {1000, 0xFA, 0xCE},   {-1000, 0x7A, 0x4E},     {32767, 0xAA, 0x80},
+        {-32768, 0x2A, 0x00}, {16, 0xD4, 0xFD},        {-8, 0x55, 0x7E},
+    };
+    for (const auto& test : rgCases)
+    {
+        EXPECT_EQ(test.bALaw, LinearToALaw(test.sSample)) << "A-law of " << test.sSample;
+        EXPECT_EQ(test.bMuLaw, LinearToMuLaw(test.sSample)) << "u-law of " << test.sSample;
+    }
+}
+
+class AudioEncoderTest : public StandinGraphTest
+{
+protected:
+    // Generator (rate nHz) -> encoder -> sink; returns the encoder.
+    CComPtr<IBaseFilter> BuildChain(REFCLSID clsidEncoder, LONG nHz)
+    {
+        m_spGenerator.Attach(Add(CLSID_OrmidexVideoGenerator, L"Ormidex Video Generator").Detach());
+        CComQIPtr<IVideoGenerator> spControl(m_spGenerator);
+        EXPECT_EQ(S_OK, spControl->SetSamplingRate(nHz));
+        CComPtr<IBaseFilter> spEncoder = Add(clsidEncoder, L"Encoder");
+        AddSink();
+        EXPECT_EQ(S_OK, Connect(m_spGenerator, L"Audio", spEncoder, L"Input"));
+        EXPECT_EQ(S_OK, ConnectToSink(spEncoder, L"Output"));
+        return spEncoder;
+    }
+    void TearDown() override
+    {
+        m_spGenerator.Release();
+        StandinGraphTest::TearDown();
+    }
+
+    CComPtr<IBaseFilter> m_spGenerator;
+};
+
+TEST_F(AudioEncoderTest, CcittEncodersCompandTheTone)
+{
+    struct
+    {
+        const GUID* pclsid;
+        WORD wTag;
+        BYTE (*pfnEncode)(short);
+    } rgCases[] = {{&CLSID_CCITTALawEncoder, WAVE_FORMAT_ALAW, LinearToALaw},
+                   {&CLSID_CCITTMuLawEncoder, WAVE_FORMAT_MULAW, LinearToMuLaw}};
+    for (const auto& test : rgCases)
+    {
+        SCOPED_TRACE(test.wTag);
+        TearDown();
+        SetUp();
+        CComPtr<IBaseFilter> spEncoder = BuildChain(*test.pclsid, 8000);
+        CTestSinkInput connected = m_pSink->Input(0);
+        const WAVEFORMATEX* pwfx = KitWaveFormat(&connected.mt);
+        ASSERT_TRUE(pwfx != nullptr);
+        EXPECT_EQ(test.wTag, pwfx->wFormatTag);
+        EXPECT_EQ(8000u, pwfx->nSamplesPerSec);
+        EXPECT_EQ(8, pwfx->wBitsPerSample);
+
+        ASSERT_EQ(S_OK, Run());
+        ASSERT_TRUE(m_pSink->WaitForSamples(0, 2, 10000));
+        ASSERT_EQ(S_OK, Stop());
+        CTestSinkInput input = m_pSink->Input(0);
+        std::vector<short> tone(320);
+        FillTone(tone.data(), tone.size(), 320, 8000, 1000.0);
+        ASSERT_EQ(320u, input.rgPayloads[1].size());
+        EXPECT_EQ(400000, input.rgStarts[1]);
+        for (size_t i = 0; i < tone.size(); ++i)
+            ASSERT_EQ(test.pfnEncode(tone[i]), input.rgPayloads[1][i]) << "sample " << i;
+    }
+}
+
+TEST_F(AudioEncoderTest, OpusPacketisesTwentyMillisecondFramesToTheEnd)
+{
+    // 610 ms: the last of 31 frames is padded.
+    CFaultSwitch clip(L"Ormidex Video Generator", L"ClipLength", 610);
+    BuildChain(CLSID_OrmidexOpusEncoder, 48000);
+    EXPECT_EQ(MEDIASUBTYPE_StandinOpus, m_pSink->Input(0).mt.subtype);
+    ASSERT_EQ(S_OK, Run());
+    ASSERT_EQ(S_OK, WaitForComplete());
+
+    CTestSinkInput input = m_pSink->Input(0);
+    ASSERT_EQ(31u, input.cSamples);
+    std::vector<short> tone(960);
+    FillTone(tone.data(), tone.size(), 960 * 7, 48000, 1000.0);
+    for (ULONG i = 0; i < input.cSamples; ++i)
+    {
+        ASSERT_EQ(961u, input.rgPayloads[i].size());
+        EXPECT_EQ(0xF8, input.rgPayloads[i][0]); // CELT full band, 20 ms, mono
+        EXPECT_EQ(static_cast<REFERENCE_TIME>(i) * 200000, input.rgStarts[i]);
+        EXPECT_TRUE(input.rgSyncPoints[i]);
+    }
+    for (size_t i = 0; i < tone.size(); ++i)
+        ASSERT_EQ(LinearToMuLaw(tone[i]), input.rgPayloads[7][1 + i]) << "sample " << i;
+    // 610 ms end: the last frame holds 10 ms of tone and 10 ms of silence.
+    EXPECT_EQ(LinearToMuLaw(0), input.rgPayloads[30][1 + 959]);
+}
+
+TEST_F(AudioEncoderTest, OpusRefusesRatesOpusDoesNotHave)
+{
+    m_spGenerator.Attach(Add(CLSID_OrmidexVideoGenerator, L"Ormidex Video Generator").Detach());
+    CComQIPtr<IVideoGenerator> spControl(m_spGenerator);
+    ASSERT_EQ(S_OK, spControl->SetSamplingRate(44100));
+    CComPtr<IBaseFilter> spEncoder = Add(CLSID_OrmidexOpusEncoder, L"Opus");
+    EXPECT_EQ(VFW_E_NO_ACCEPTABLE_TYPES, Connect(m_spGenerator, L"Audio", spEncoder, L"Input"));
+}
+
+TEST(AudioEncoderPagesTest, OnlyTheCcittEncodersHaveNoPages)
+{
+    struct
+    {
+        const GUID* pclsid;
+        const GUID* pPage;
+    } rgCases[] = {{&CLSID_OrmidexOpusEncoder, &CLSID_OpusEncoderPropertyPage},
+                   {&CLSID_CCITTALawEncoder, nullptr},
+                   {&CLSID_CCITTMuLawEncoder, nullptr}};
+    for (const auto& test : rgCases)
+    {
+        CComPtr<IBaseFilter> spFilter;
+        ASSERT_EQ(S_OK, CreateStandin(*test.pclsid, &spFilter));
+        CComPtr<ISpecifyPropertyPages> spPages;
+        HRESULT hr = spFilter->QueryInterface(&spPages);
+        if (test.pPage == nullptr)
+        {
+            EXPECT_EQ(E_NOINTERFACE, hr);
+            continue;
+        }
+        ASSERT_EQ(S_OK, hr);
+        CAUUID pages = {};
+        ASSERT_EQ(S_OK, spPages->GetPages(&pages));
+        ASSERT_EQ(1u, pages.cElems);
+        EXPECT_EQ(*test.pPage, pages.pElems[0]);
+        ::CoTaskMemFree(pages.pElems);
+    }
+}
+
+} // namespace

@@ -1,0 +1,113 @@
+// After set-up the system device enumerator lists every stand-in in its
+// category, and each is created by its class id; the DLLs unload when idle.
+#include "StandinTestSupport.h"
+
+#include "EncoderIds.h"
+
+namespace {
+
+struct CStandin
+{
+    const GUID* pCategory;
+    const wchar_t* pszName;
+    const GUID* pclsid;
+};
+
+const CStandin c_rgStandins[] = {
+    {&CLSID_VideoInputDeviceCategory, L"Ormidex Video Generator", &CLSID_OrmidexVideoGenerator},
+    {&CLSID_VideoCompressorCategory, L"Ormidex QS Encoder", &CLSID_OrmidexQSEncoder},
+    {&CLSID_VideoCompressorCategory, L"WebM VP8 Encoder Filter", &CLSID_VP8Encoder},
+    {&CLSID_AudioCompressorCategory, L"Ormidex Opus Encoder", &CLSID_OrmidexOpusEncoder},
+    {&CLSID_AudioCompressorCategory, L"CCITT A-Law", &CLSID_CCITTALawEncoder},
+    {&CLSID_AudioCompressorCategory, L"CCITT u-Law", &CLSID_CCITTMuLawEncoder},
+};
+
+// The moniker of the device with that friendly name, as CGraph finds it.
+CComPtr<IMoniker> FindDevice(REFGUID category, const wchar_t* pszName)
+{
+    CComPtr<ICreateDevEnum> spDevEnum;
+    CComPtr<IEnumMoniker> spEnum;
+    if (FAILED(spDevEnum.CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER)) ||
+        spDevEnum->CreateClassEnumerator(category, &spEnum, 0) != S_OK)
+        return nullptr;
+    for (;;)
+    {
+        CComPtr<IMoniker> spMoniker;
+        if (spEnum->Next(1, &spMoniker, nullptr) != S_OK)
+            return nullptr;
+        CComPtr<IPropertyBag> spBag;
+        if (FAILED(spMoniker->BindToStorage(nullptr, nullptr, __uuidof(IPropertyBag),
+                                            reinterpret_cast<void**>(&spBag))))
+            continue;
+        CComVariant var;
+        var.vt = VT_BSTR;
+        if (SUCCEEDED(spBag->Read(L"FriendlyName", &var, nullptr)) && var.vt == VT_BSTR &&
+            lstrcmpiW(var.bstrVal, pszName) == 0)
+            return spMoniker;
+    }
+}
+
+TEST(RegistrationTest, DeviceEnumeratorListsEachStandinAndBindsIt)
+{
+    for (const CStandin& standin : c_rgStandins)
+    {
+        SCOPED_TRACE(testing::Message() << standin.pszName);
+        CComPtr<IMoniker> spMoniker = FindDevice(*standin.pCategory, standin.pszName);
+        ASSERT_TRUE(spMoniker != nullptr);
+        CComPtr<IBaseFilter> spFilter;
+        ASSERT_EQ(S_OK, spMoniker->BindToObject(nullptr, nullptr, __uuidof(IBaseFilter),
+                                                reinterpret_cast<void**>(&spFilter)));
+        CLSID clsid = GUID_NULL;
+        EXPECT_EQ(S_OK, spFilter->GetClassID(&clsid));
+        EXPECT_EQ(*standin.pclsid, clsid);
+        EXPECT_EQ(0u, spFilter.Detach()->Release());
+    }
+}
+
+TEST(RegistrationTest, EachStandinIsCreatedByClassIdWithItsPins)
+{
+    struct
+    {
+        const GUID* pclsid;
+        const wchar_t* pszFirst;
+        PIN_DIRECTION dirFirst;
+        ULONG cPins;
+    } rgCases[] = {
+        {&CLSID_OrmidexVideoGenerator, L"Video", PINDIR_OUTPUT, 2},
+        {&CLSID_OrmidexQSEncoder, L"Input", PINDIR_INPUT, 2},
+        {&CLSID_VP8Encoder, L"Input", PINDIR_INPUT, 2},
+        {&CLSID_OrmidexOpusEncoder, L"Input", PINDIR_INPUT, 2},
+        {&CLSID_CCITTALawEncoder, L"Input", PINDIR_INPUT, 2},
+        {&CLSID_CCITTMuLawEncoder, L"Input", PINDIR_INPUT, 2},
+    };
+    for (const auto& test : rgCases)
+    {
+        CComPtr<IBaseFilter> spFilter;
+        ASSERT_EQ(S_OK, CreateStandin(*test.pclsid, &spFilter));
+        CComPtr<IEnumPins> spPins;
+        ASSERT_EQ(S_OK, spFilter->EnumPins(&spPins));
+        IPin* rgPins[3] = {};
+        ULONG cFetched = 0;
+        EXPECT_EQ(S_FALSE, spPins->Next(3, rgPins, &cFetched));
+        ASSERT_EQ(test.cPins, cFetched);
+        PIN_INFO info = {};
+        ASSERT_EQ(S_OK, rgPins[0]->QueryPinInfo(&info));
+        EXPECT_STREQ(test.pszFirst, info.achName);
+        EXPECT_EQ(test.dirFirst, info.dir);
+        EXPECT_EQ(spFilter.p, info.pFilter);
+        info.pFilter->Release();
+        for (ULONG i = 0; i < cFetched; ++i)
+            rgPins[i]->Release();
+        spPins.Release();
+        EXPECT_EQ(0u, spFilter.Detach()->Release());
+    }
+    // Aggregation is refused, as the kit's factory does not support it.
+    CComPtr<IUnknown> spOuter;
+    ASSERT_EQ(S_OK, CreateStandin(CLSID_OrmidexQSEncoder, reinterpret_cast<IBaseFilter**>(&spOuter)));
+    IUnknown* pInner = nullptr;
+    EXPECT_EQ(CLASS_E_NOAGGREGATION,
+              ::CoCreateInstance(CLSID_OrmidexQSEncoder, spOuter, CLSCTX_INPROC_SERVER,
+                                 IID_IUnknown, reinterpret_cast<void**>(&pInner)));
+}
+
+} // namespace

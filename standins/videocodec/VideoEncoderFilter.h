@@ -1,0 +1,45 @@
+// What the video encoder stand-ins share: a transform from RGB32 or YUY2 to
+// coded frames (FrameCoder.h), with a key frame at a fixed interval, on
+// request, and at every start of the stream; each output sample is marked
+// as a sync point exactly when it is a key frame.
+#pragma once
+
+#include "KitTransformFilter.h"
+
+#include "FrameCoder.h"
+
+class CVideoEncoderFilter : public CKitTransformFilter
+{
+public:
+    // The next frame that is coded becomes a key frame.
+    void RequestKeyFrame() { ::InterlockedExchange(&m_nKeyRequested, 1); }
+    ULONG FramesCoded() const { return static_cast<ULONG>(m_cFrames); }
+    ULONG KeyFramesCoded() const { return static_cast<ULONG>(m_cKeyFrames); }
+    ULONG KeyFrameInterval() const { return m_nKeyFrameInterval; }
+
+protected:
+    // ulKeyFrameInterval comes from the setting "KeyFrameInterval" when set.
+    CVideoEncoderFilter(const wchar_t* pszFaultName, REFCLSID clsid, REFGUID subtypeOut,
+                        DWORD dwFourCC, ULONG ulKeyFrameInterval);
+
+    HRESULT CheckInputType(const AM_MEDIA_TYPE* pmt) override;
+    HRESULT GetOutputType(ULONG iPosition, CKitMediaType* pmt) override;
+    HRESULT GetOutputBufferSize(ALLOCATOR_PROPERTIES* pRequest) override;
+    HRESULT CompleteConnect(CKitPin* pPin, IPin* pPeer) override;
+    HRESULT Transform(IMediaSample* pIn, IMediaSample* pOut) override;
+    void OnStreamReset() override;
+
+    // The bit rate the output type announces, in bits per second.
+    void SetOutputBitRate(DWORD dwBitRate) { m_dwBitRate = dwBitRate; }
+
+private:
+    GUID m_subtypeOut;
+    DWORD m_dwFourCC;
+    ULONG m_nKeyFrameInterval;
+    DWORD m_dwBitRate;
+    CFrameCoder m_coder;
+    ULONG m_iSinceKey;
+    volatile LONG m_nKeyRequested;
+    volatile LONG m_cFrames;
+    volatile LONG m_cKeyFrames;
+};

@@ -1,0 +1,53 @@
+#include "VP8EncoderFilter.h"
+
+const wchar_t CVP8Encoder::c_szName[] = L"WebM VP8 Encoder Filter";
+
+namespace {
+
+// 'VP80' as a FOURCC subtype.
+constexpr GUID MEDIASUBTYPE_StandinVP80 = {
+    0x30385056, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
+const ULONG c_nKeyFrameInterval = 60;
+// The WebM filter's default: good quality.
+const int c_nDefaultDeadline = 1000000;
+
+} // namespace
+
+CVP8Encoder::CVP8Encoder()
+    : CVideoEncoderFilter(c_szName, CLSID_VP8Encoder, MEDIASUBTYPE_StandinVP80,
+                          MAKEFOURCC('V', 'P', '8', '0'), c_nKeyFrameInterval),
+      m_nDeadline(c_nDefaultDeadline)
+{
+}
+
+void* CVP8Encoder::GetInterface(REFIID riid)
+{
+    KIT_INTERFACE(IVP8Encoder);
+    return CVideoEncoderFilter::GetInterface(riid);
+}
+
+STDMETHODIMP CVP8Encoder::SetDeadline(int nDeadline)
+{
+    KIT_FAULT(L"SetDeadline");
+    if (nDeadline < 0)
+        return E_INVALIDARG;
+    CKitAutoLock lock(FilterLock());
+    m_nDeadline = nDeadline;
+    return S_OK;
+}
+
+STDMETHODIMP CVP8Encoder::GetDeadline(int* pnDeadline)
+{
+    if (pnDeadline == nullptr)
+        return E_POINTER;
+    CKitAutoLock lock(FilterLock());
+    *pnDeadline = m_nDeadline;
+    return S_OK;
+}
+
+STDMETHODIMP CVP8Encoder::SetForceKeyframe()
+{
+    KIT_FAULT(L"SetForceKeyframe");
+    RequestKeyFrame();
+    return S_OK;
+}

@@ -1,0 +1,15 @@
+// The VP8 encoder DLL's class table and exports.
+#include "KitModule.h"
+
+#include "VP8EncoderFilter.h"
+
+namespace {
+
+const KIT_CLASS_ENTRY s_rgClasses[] = {
+    {&CLSID_VP8Encoder, CVP8Encoder::c_szName, &KitCreateObject<CVP8Encoder>,
+     &CLSID_VideoCompressorCategory},
+};
+
+} // namespace
+
+KIT_DLL_EXPORTS(s_rgClasses)
