@@ -325,3 +325,37 @@ TEST_F(BuildGraphTest, CollectPinsArguments)
     CTestCategory empty;
     EXPECT_EQ(S_FALSE, CGraph::CreateFilterByName(szGenerator, empty.Id(), &spFilter));
 }
+
+TEST_F(BuildGraphTest, ManyBuildsLeaveNoObjectOrHandle)
+{
+    auto cycle = [this] {
+        EXPECT_EQ(S_OK, Build(szGenerator, szQS, szOpus));
+        EXPECT_EQ(S_OK, Build(szGenerator, szVP8, szALaw)); // a rebuild
+        {
+            CFaultSwitch rate(szGenerator, L"SetSamplingRate", static_cast<DWORD>(E_FAIL));
+            EXPECT_EQ(E_FAIL, Build(szGenerator, szQS, szOpus)); // a failed build
+        }
+        m_graph.ReleaseGraph();
+    };
+    cycle(); // loads the DLLs and warms the platform's caches
+    DWORD nHandlesBefore = 0;
+    ASSERT_TRUE(::GetProcessHandleCount(::GetCurrentProcess(), &nHandlesBefore));
+    CReportCapture capture; // the failed builds flag their failure
+    for (int i = 0; i < 20; i++)
+        cycle();
+    DWORD nHandlesAfter = 0;
+    ASSERT_TRUE(::GetProcessHandleCount(::GetCurrentProcess(), &nHandlesAfter));
+    // One handle lost per cycle would show as 20 or more.
+    EXPECT_LT(nHandlesAfter, nHandlesBefore + 10) << nHandlesBefore << " -> " << nHandlesAfter;
+
+    // Every filter object of the stand-ins is gone again.
+    for (const wchar_t* pszDll : {L"Corvasta.dll", L"OrmidexGenerator.dll", L"StandinEncoders.dll", L"vp8encoder.dll"})
+    {
+        HMODULE hDll = ::GetModuleHandleW(pszDll);
+        ASSERT_NE(nullptr, hDll) << pszDll;
+        auto pfnCanUnload = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
+            reinterpret_cast<void*>(::GetProcAddress(hDll, "DllCanUnloadNow")));
+        ASSERT_NE(nullptr, pfnCanUnload);
+        EXPECT_EQ(S_OK, pfnCanUnload()) << pszDll;
+    }
+}
