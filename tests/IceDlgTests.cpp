@@ -6,6 +6,7 @@
 #include "graph/Graph.h"
 #include "ui/IceDlg.h"
 #include "ui/StunServers.h"
+#include "tests/GraphAccess.h"
 #include "tests/support/ReportCapture.h"
 #include "tests/support/WindowDriver.h"
 
@@ -163,6 +164,79 @@ TEST(IceDlg, ARefusedServerIsReportedAndTheDialogStaysOpen)
     EXPECT_EQ(L"alice", after.user);
     EXPECT_EQ(L"secret", after.pwd);
     EXPECT_TRUE(capture.HasAssert(L"m_spGraph != 0"));
+}
+
+// With the Corvasta stand-in in the graph: what the filter takes ends the
+// dialog, what it refuses keeps it open.
+class CIceDlgWithFilter : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_EQ(S_OK, m_spFilter.CoCreateInstance(CLSID_CorvastaFilter, nullptr, CLSCTX_INPROC_SERVER));
+        ASSERT_EQ(S_OK, AttachServer(m_graph, m_spFilter));
+    }
+    void TearDown() override { m_graph.ReleaseGraph(); }
+
+    CGraph m_graph;
+    CComPtr<IBaseFilter> m_spFilter;
+};
+
+TEST_F(CIceDlgWithFilter, AnAcceptedServerEndsWithOkAndEmptyFieldsGoAsNone)
+{
+    CIceDlg dlg;
+    bool bFound = false;
+    CDriver driver([&bFound] {
+        HWND hDlg = WaitForDialog(szCaption);
+        if (hDlg == nullptr)
+            return;
+        bFound = true;
+        Press(hDlg, IDOK);
+        // Should the filter refuse, the box and the dialog are closed all the
+        // same, so that the test ends.
+        if (!WaitForWindowGone(hDlg))
+        {
+            WaitForMessageBox(L"Https Test", nullptr);
+            Press(hDlg, IDCANCEL);
+        }
+    });
+    EXPECT_EQ(IDOK, dlg.DoModal(&m_graph, nullptr));
+    driver.Join();
+
+    ASSERT_TRUE(bFound);
+    ASSERT_EQ(1, m_graph.GetIceServerCount());
+    CComBSTR cbsURI, cbsUser, cbsPwd;
+    ASSERT_EQ(S_OK, m_graph.GetIceServer(0, &cbsURI, &cbsUser, &cbsPwd));
+    EXPECT_EQ(std::wstring(GetDefaultIceServer()), std::wstring(cbsURI));
+    EXPECT_EQ(nullptr, cbsUser.m_str);
+    EXPECT_EQ(nullptr, cbsPwd.m_str);
+}
+
+TEST_F(CIceDlgWithFilter, ARefusalShowsTheFiltersCodeAndCancelAddsNothing)
+{
+    CReportCapture capture;
+    CIceDlg dlg;
+    bool bFound = false, bBox = false, bOpen = false;
+    MessageBoxInfo box;
+    CDriver driver([&] {
+        HWND hDlg = WaitForDialog(szCaption);
+        if (hDlg == nullptr)
+            return;
+        bFound = true;
+        SetItemText(hDlg, IDC_ICE_URI, L"not a server");
+        Press(hDlg, IDOK);
+        bBox = WaitForMessageBox(L"Https Test", &box);
+        bOpen = ::IsWindow(hDlg) && ::IsWindowVisible(hDlg);
+        Press(hDlg, IDCANCEL);
+    });
+    EXPECT_EQ(IDCANCEL, dlg.DoModal(&m_graph, nullptr));
+    driver.Join();
+
+    ASSERT_TRUE(bFound);
+    ASSERT_TRUE(bBox);
+    EXPECT_EQ(L"Add ICE Server error\n" + SystemText(E_INVALIDARG) + L"\nError 0x80070057", box.text);
+    EXPECT_TRUE(bOpen);
+    EXPECT_EQ(0, m_graph.GetIceServerCount());
 }
 
 TEST(IceDlg, NoGraphObjectReturnsThreeWithoutOpening)

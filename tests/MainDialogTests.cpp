@@ -17,17 +17,7 @@ const wchar_t szTitle[] = L"Corvasta Test";
 INT_PTR RunMainDialog(const std::function<void(HWND)>& fDrive, CHostedDialog<CMainDialog>* pDlg = nullptr)
 {
     CHostedDialog<CMainDialog> dlgLocal;
-    CHostedDialog<CMainDialog>& dlg = pDlg != nullptr ? *pDlg : dlgLocal;
-    CDriver driver([&] {
-        HWND hDlg = WaitForDialog(szTitle);
-        if (hDlg == nullptr)
-        {
-            ADD_FAILURE() << "the main dialog did not appear";
-            return;
-        }
-        fDrive(hDlg);
-    });
-    return dlg.DoModal(nullptr, 0);
+    return RunHostedDialog(pDlg != nullptr ? *pDlg : dlgLocal, szTitle, fDrive);
 }
 
 void Close(HWND hDlg, WORD wID = IDCANCEL)

@@ -3,6 +3,8 @@
 // on the dialog's own thread.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include "tests/support/WindowDriver.h"
 
 template <class TDialog>
@@ -20,3 +22,34 @@ public:
         return TDialog::ProcessWindowMessage(hWnd, uMsg, wParam, lParam, lResult, dwMsgMapID);
     }
 };
+
+// Runs dlg modally on this thread; fDrive gets its window on a driver thread
+// (found by the caption) and must end it. Returns DoModal's result.
+template <class TDialog>
+INT_PTR RunHostedDialog(CHostedDialog<TDialog>& dlg, const wchar_t* pszCaption,
+                        const std::function<void(HWND)>& fDrive)
+{
+    CDriver driver([&] {
+        HWND hDlg = WaitForDialog(pszCaption);
+        if (hDlg == nullptr)
+        {
+            ADD_FAILURE() << "the dialog did not appear";
+            return;
+        }
+        fDrive(hDlg);
+    });
+    return dlg.DoModal(nullptr, 0);
+}
+
+// Presses a button of a dialog that is running on another thread; posted, so
+// that a message box it opens does not block the caller.
+inline void PressButton(HWND hDlg, int nID)
+{
+    ::PostMessageW(hDlg, WM_COMMAND, MAKEWPARAM(nID, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(hDlg, nID)));
+}
+
+// Presses a button and waits until its handler has run.
+inline void PressButtonAndWait(HWND hDlg, int nID)
+{
+    ::SendMessageW(hDlg, WM_COMMAND, MAKEWPARAM(nID, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(hDlg, nID)));
+}
