@@ -9,10 +9,10 @@
 #include "graph/Corvasta.h"
 #include "graphedit/GraphEdit.h"
 
-// Filter roles, single bits so that a set of them forms a mask.
 // The local machine's IPv4 address in dotted form (at most 16 units).
 HRESULT GetHostAddr(LPWSTR pszAddr, UINT cchAddr);
 
+// Filter roles, single bits so that a set of them forms a mask.
 enum EFilter
 {
     eFltSource = 1,

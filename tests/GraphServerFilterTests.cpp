@@ -5,7 +5,7 @@
 #include <string>
 
 #include "standins/kit/FaultSwitch.h"
-#include "tests/GraphAccess.h"
+#include "tests/support/GraphInspector.h"
 #include "tests/support/ReportCapture.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include "graph/Graph.h"
 #include "ui/IceDlg.h"
 #include "ui/StunServers.h"
-#include "tests/GraphAccess.h"
+#include "tests/support/GraphInspector.h"
 #include "tests/support/ReportCapture.h"
 #include "tests/support/WindowDriver.h"
 

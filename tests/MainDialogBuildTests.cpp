@@ -63,6 +63,8 @@ std::wstring PressExpectingBox(HWND hDlg, int nID)
         ADD_FAILURE() << "no message box";
         return std::wstring();
     }
+    // Answered only once the handler that showed the box has returned.
+    ::SendMessageW(hDlg, WM_NULL, 0, 0);
     return info.text;
 }
 

@@ -19,3 +19,21 @@ inline ULONG RefsOf(IUnknown* pUnk)
     pUnk->AddRef();
     return pUnk->Release();
 }
+
+// A new filter graph holding pFilter as "Corvasta", with the filter's control
+// interface as the graph's server, as a successful build leaves them.
+inline HRESULT AttachServer(CGraph& graph, IBaseFilter* pFilter)
+{
+    graph.ReleaseGraph();
+    CComPtr<IGraphBuilder>& spGraph = CGraphInspector::Graph(graph);
+    HRESULT hr = spGraph.CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER);
+    if (FAILED(hr))
+        return hr;
+    if (FAILED(hr = spGraph->AddFilter(pFilter, L"Corvasta")))
+        return hr;
+    CComQIPtr<IServerControl> spControl(pFilter);
+    if (spControl == nullptr)
+        return E_NOINTERFACE;
+    CGraphInspector::Server(graph) = spControl;
+    return S_OK;
+}
