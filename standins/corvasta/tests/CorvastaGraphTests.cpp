@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "standins/corvasta/tests/CorvastaTestSupport.h"
-#include "standins/corvasta/tests/ServerTestSupport.h"
+#include "tests/support/LoopbackClient.h"
 #include "standins/corvasta/tests/TestAVSource.h"
 
 namespace {

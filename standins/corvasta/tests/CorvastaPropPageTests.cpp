@@ -6,7 +6,7 @@
 
 #include "standins/corvasta/CorvastaPropPage.h"
 #include "standins/corvasta/tests/CorvastaTestSupport.h"
-#include "standins/corvasta/tests/ServerTestSupport.h"
+#include "tests/support/LoopbackClient.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "standins/corvasta/HttpServer.h"
-#include "standins/corvasta/tests/ServerTestSupport.h"
+#include "tests/support/LoopbackClient.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "standins/corvasta/ServerUrl.h"
-#include "standins/corvasta/tests/ServerTestSupport.h"
+#include "tests/support/LoopbackClient.h"
 
 namespace {
 

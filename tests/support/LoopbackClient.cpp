@@ -1,4 +1,4 @@
-#include "ServerTestSupport.h"
+#include "LoopbackClient.h"
 
 #include <ws2tcpip.h>
 #include <tlhelp32.h>

@@ -1,5 +1,5 @@
-// Helpers for the tests of the Corvasta stand-in's server: a Winsock client
-// that talks to 127.0.0.1 only, with every wait bounded, and a thread count.
+// A Winsock client for the tests and the benchmark that talks to 127.0.0.1
+// only, with every wait bounded, and a thread count.
 #pragma once
 
 #include <winsock2.h>

@@ -1,0 +1,49 @@
+// Driving the main dialog from a test thread: its messages, lists and texts.
+#pragma once
+
+#include "tests/support/LoopbackClient.h"
+
+#include <gtest/gtest.h>
+
+#include "ui/MainDialog.h"
+#include "tests/support/DialogHost.h"
+
+#include <functional>
+#include <string>
+
+const wchar_t szMainTitle[] = L"Corvasta Test";
+
+// The system's text for a code, as a message box shows it.
+std::wstring SystemText(HRESULT hr);
+// A message box text: the caller's text, the code's description, the code line.
+std::wstring ExpectedBoxText(const wchar_t* pszText, HRESULT hr, const wchar_t* pszCodeLine);
+
+std::wstring ListBoxItem(HWND hDlg, int nID, int nItem);
+int ListBoxCount(HWND hDlg, int nID);
+void SelectComboText(HWND hDlg, int nID, const wchar_t* pszText);
+void SetControlText(HWND hDlg, int nID, const wchar_t* pszText);
+
+// Presses a button that must end in a main-dialog message box; returns the
+// box's text (and its icon) once the handler has returned.
+std::wstring PressExpectingBox(HWND hDlg, int nID, bool* pbIcon = nullptr);
+// Waits for a main-dialog message box shown by something else.
+std::wstring WaitForMainBox(HWND hDlg, bool* pbIcon = nullptr);
+
+bool WaitForText(HWND hDlg, int nID, const std::function<bool(const std::wstring&)>& pred,
+                 DWORD dwTimeoutMs = 5000);
+bool WaitUntil(const std::function<bool()>& pred, DWORD dwTimeoutMs = 5000);
+
+// The URL with the machine's own address in place of the wildcard.
+std::wstring HostUrl(const wchar_t* pszAfterHost);
+
+class MainDialogFixture : public testing::Test
+{
+protected:
+    // Runs the dialog; fDrive works on it from a driver thread, then it is closed.
+    void Run(const std::function<void(HWND)>& fDrive);
+    void OnUi(HWND hDlg, const std::function<void()>& f) { RunOnWindowThread(hDlg, f); }
+    // The graph manager's state, read on the dialog's thread.
+    OAFilterState GraphState(HWND hDlg);
+
+    CHostedDialog<CMainDialog> m_dlg;
+};
