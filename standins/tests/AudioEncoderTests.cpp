@@ -96,6 +96,12 @@ TEST_F(AudioEncoderTest, OpusPacketisesTwentyMillisecondFramesToTheEnd)
     CFaultSwitch clip(L"Ormidex Video Generator", L"ClipLength", 610);
     BuildChain(CLSID_OrmidexOpusEncoder, 48000);
     EXPECT_EQ(MEDIASUBTYPE_StandinOpus, m_pSink->Input(0).mt.subtype);
+    // The clip's length reaches the graph through the encoder's output pin.
+    CComQIPtr<IMediaSeeking> spSeeking(m_spGraph);
+    LONGLONG llDuration = 0;
+    EXPECT_EQ(S_OK, spSeeking->GetDuration(&llDuration));
+    EXPECT_EQ(6100000, llDuration);
+    spSeeking.Release();
     ASSERT_EQ(S_OK, Run());
     ASSERT_EQ(S_OK, WaitForComplete());
 

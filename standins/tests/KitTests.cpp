@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "FaultSwitch.h"
+#include "KitModule.h"
 #include "TestFilters.h"
 
 namespace {
@@ -243,6 +244,54 @@ TEST(KitFaultTest, SwitchesAreReadWhenTheFilterIsCreated)
         EXPECT_EQ(test.eExpect == eClassIdFails ? E_ACCESSDENIED : S_OK,
                   spAfter->GetClassID(&clsid));
     }
+}
+
+// A device registered with the kit's helpers is what the system device
+// enumerator lists, with its name and class id, until it is unregistered.
+TEST(KitRegistrationTest, DeviceEntryIsListedUntilRemoved)
+{
+    GUID category = GUID_NULL, clsid = GUID_NULL;
+    ASSERT_EQ(S_OK, ::CoCreateGuid(&category));
+    ASSERT_EQ(S_OK, ::CoCreateGuid(&clsid));
+    auto listed = [&](std::wstring* pName, GUID* pClsid) {
+        CComPtr<ICreateDevEnum> spDevEnum;
+        CComPtr<IEnumMoniker> spEnum;
+        EXPECT_EQ(S_OK, spDevEnum.CoCreateInstance(CLSID_SystemDeviceEnum, nullptr,
+                                                   CLSCTX_INPROC_SERVER));
+        if (spDevEnum->CreateClassEnumerator(category, &spEnum, 0) != S_OK)
+            return 0;
+        int cDevices = 0;
+        CComPtr<IMoniker> spMoniker;
+        while (spEnum->Next(1, &spMoniker, nullptr) == S_OK)
+        {
+            ++cDevices;
+            CComPtr<IPropertyBag> spBag;
+            EXPECT_EQ(S_OK, spMoniker->BindToStorage(nullptr, nullptr, __uuidof(IPropertyBag),
+                                                     reinterpret_cast<void**>(&spBag)));
+            CComVariant varName, varClsid;
+            EXPECT_EQ(S_OK, spBag->Read(L"FriendlyName", &varName, nullptr));
+            EXPECT_EQ(S_OK, spBag->Read(L"CLSID", &varClsid, nullptr));
+            *pName = varName.bstrVal;
+            ::CLSIDFromString(varClsid.bstrVal, pClsid);
+            spMoniker.Release();
+        }
+        return cDevices;
+    };
+
+    ASSERT_EQ(S_OK, KitRegisterDevice(category, clsid, L"Kit Test Device"));
+    std::wstring name;
+    GUID clsidListed = GUID_NULL;
+    EXPECT_EQ(1, listed(&name, &clsidListed));
+    EXPECT_EQ(L"Kit Test Device", name);
+    EXPECT_EQ(clsid, clsidListed);
+
+    ASSERT_EQ(S_OK, KitUnregisterDevice(category, clsid));
+    EXPECT_EQ(0, listed(&name, &clsidListed));
+    EXPECT_EQ(S_OK, KitUnregisterDevice(category, clsid));
+    wchar_t szCategory[40] = {};
+    ::StringFromGUID2(category, szCategory, ARRAYSIZE(szCategory));
+    EXPECT_EQ(ERROR_SUCCESS,
+              ::RegDeleteTreeW(HKEY_CLASSES_ROOT, (std::wstring(L"CLSID\\") + szCategory).c_str()));
 }
 
 } // namespace

@@ -48,8 +48,12 @@ inline void PressButton(HWND hDlg, int nID)
     ::PostMessageW(hDlg, WM_COMMAND, MAKEWPARAM(nID, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(hDlg, nID)));
 }
 
-// Presses a button and waits until its handler has run.
+// Presses a button and waits until its handler has run. A handler that
+// stays in a message box fails the test instead of hanging it.
 inline void PressButtonAndWait(HWND hDlg, int nID)
 {
-    ::SendMessageW(hDlg, WM_COMMAND, MAKEWPARAM(nID, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(hDlg, nID)));
+    DWORD_PTR dwResult = 0;
+    if (!::SendMessageTimeoutW(hDlg, WM_COMMAND, MAKEWPARAM(nID, BN_CLICKED),
+                               reinterpret_cast<LPARAM>(::GetDlgItem(hDlg, nID)), SMTO_NORMAL, 20000, &dwResult))
+        ADD_FAILURE() << "the handler of control " << nID << " did not return (a message box?)";
 }

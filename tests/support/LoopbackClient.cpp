@@ -100,6 +100,7 @@ void CLoopbackClient::Close()
 
 USHORT FindFreePort()
 {
+    CWinsock winsock; // callers need not have started Winsock
     SOCKET s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
     sockaddr_in addr = Loopback(0);
     int cb = sizeof(addr);

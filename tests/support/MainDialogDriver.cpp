@@ -89,6 +89,10 @@ void MainDialogFixture::Run(const std::function<void(HWND)>& fDrive)
 {
     RunHostedDialog(m_dlg, szMainTitle, [&](HWND hDlg) {
         fDrive(hDlg);
+        // A message box that no step expected would keep the dialog open.
+        MessageBoxInfo info;
+        while (WaitForMessageBox(szMainTitle, &info, 0))
+            ADD_FAILURE() << "unexpected message box: " << testing::PrintToString(info.text);
         ::PostMessageW(hDlg, WM_COMMAND, IDCANCEL, 0);
     });
 }
