@@ -7,6 +7,8 @@
 
 #include "atldef.h"
 
+#include <memory>
+
 namespace ATL {
 
 // Each pointer owns one reference. operator& may only be used on an empty
@@ -32,7 +34,7 @@ public:
     CComPtr& operator=(const CComPtr& lp) { return *this = lp.p; }
     CComPtr& operator=(CComPtr&& lp) noexcept
     {
-        if (this != &lp)
+        if (this != std::addressof(lp)) // operator& is taken
         {
             Release();
             p = lp.p;

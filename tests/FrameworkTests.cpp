@@ -202,3 +202,17 @@ TEST(ModuleTest, ExeModuleDefaults)
     EXPECT_FALSE(module.m_bActivity);
     EXPECT_EQ(nullptr, module.m_hEventShutdown);
 }
+
+TEST(CComPtrTest, MoveAssignmentTakesOverTheReference)
+{
+    CRefCounted obj;
+    {
+        CComPtr<IUnknown> sp;
+        sp = CComPtr<IUnknown>(&obj);
+        EXPECT_EQ(1u, obj.Refs());
+        CComPtr<IUnknown> spOther(&obj);
+        sp = std::move(spOther);
+        EXPECT_EQ(1u, obj.Refs());
+    }
+    EXPECT_EQ(0u, obj.Refs());
+}
