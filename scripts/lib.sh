@@ -96,4 +96,7 @@ ensure_prefix() {
         [ -x "$ROOT/scripts/register" ] && "$ROOT/scripts/register"
         touch "$stamp"
     fi
+    # Wine's desktop and services started here may have no display; let them
+    # end, so that the program and the tests start them anew with one.
+    "$WINESERVER" -w
 }
