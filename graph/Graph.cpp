@@ -89,31 +89,27 @@ void CGraph::ReleaseGraph()
     m_nConnections = 0;
 }
 
+// The graph manager's run control; empty without a graph.
+CComQIPtr<IMediaControl> CGraph::GetMediaControl() const
+{
+    return CComQIPtr<IMediaControl>(m_spGraph);
+}
+
 HRESULT CGraph::Run()
 {
-    if (m_spGraph == nullptr)
-        return E_FAIL;
-    CComQIPtr<IMediaControl> spControl(m_spGraph);
-    if (spControl == nullptr)
-        return E_FAIL;
-    return spControl->Run();
+    CComQIPtr<IMediaControl> spControl = GetMediaControl();
+    return spControl != nullptr ? spControl->Run() : E_FAIL;
 }
 
 HRESULT CGraph::Pause()
 {
-    if (m_spGraph == nullptr)
-        return E_FAIL;
-    CComQIPtr<IMediaControl> spControl(m_spGraph);
-    if (spControl == nullptr)
-        return E_FAIL;
-    return spControl->Pause();
+    CComQIPtr<IMediaControl> spControl = GetMediaControl();
+    return spControl != nullptr ? spControl->Pause() : E_FAIL;
 }
 
 HRESULT CGraph::Stop()
 {
-    if (m_spGraph == nullptr)
-        return E_FAIL;
-    CComQIPtr<IMediaControl> spControl(m_spGraph);
+    CComQIPtr<IMediaControl> spControl = GetMediaControl();
     if (spControl == nullptr)
         return E_FAIL;
     HRESULT hr = spControl->Stop();
@@ -123,9 +119,7 @@ HRESULT CGraph::Stop()
 
 bool CGraph::IsStopped()
 {
-    if (m_spGraph == nullptr)
-        return true;
-    CComQIPtr<IMediaControl> spControl(m_spGraph);
+    CComQIPtr<IMediaControl> spControl = GetMediaControl();
     if (spControl == nullptr)
         return true;
     // A state that can't be read leaves the preset: stopped.

@@ -77,6 +77,7 @@ public:
     HRESULT ShowGraph();
 
 private:
+    CComQIPtr<IMediaControl> GetMediaControl() const;
     HRESULT CreateGraph(LPCWSTR pszSource, LPCWSTR pszEncVid, LPCWSTR pszEncAud);
     HRESULT BuildVideoChain(LPCWSTR pszEncVid, IPin* pSrcVidOut, IPin* pServerVidIn);
     HRESULT BuildAudioChain(LPCWSTR pszEncAud, struct IVideoGenerator* pVidGen, IPin* pSrcAudOut,
