@@ -7,7 +7,7 @@
 
 CKitFilter::CKitFilter(const wchar_t* pszFaultName, REFCLSID clsid)
     : m_cRef(0), m_clsid(clsid), m_faultName(pszFaultName), m_state(State_Stopped), m_tStart(0),
-      m_pGraph(nullptr)
+      m_pGraph(nullptr), m_dwSettingsTag(0), m_wSettingsVersion(0)
 {
     m_faults.Load(pszFaultName);
     KitObjectCreated();
@@ -50,10 +50,18 @@ void* CKitFilter::GetInterface(REFIID riid)
         return static_cast<IBaseFilter*>(this);
     KIT_INTERFACE(IBaseFilter);
     KIT_INTERFACE(IMediaFilter);
-    KIT_INTERFACE(IPersist);
+    // IPersistStream derives from IPersist too: hand out IBaseFilter's.
+    if (riid == __uuidof(IPersist))
+    {
+        IBaseFilter* pFilter = this;
+        return HidesInterface(L"IPersist") ? nullptr : static_cast<IPersist*>(pFilter);
+    }
     if (riid == __uuidof(ISpecifyPropertyPages) && m_rgPages.empty())
         return nullptr;
     KIT_INTERFACE(ISpecifyPropertyPages);
+    if (riid == __uuidof(IPersistStream) && m_dwSettingsTag == 0)
+        return nullptr;
+    KIT_INTERFACE(IPersistStream);
     return nullptr;
 }
 

@@ -6,6 +6,7 @@
 #include "KitCore.h"
 #include "KitFaults.h"
 #include "KitMediaType.h"
+#include "KitPersist.h"
 
 #include <ocidl.h>
 
@@ -16,14 +17,14 @@ class CKitPin;
 class CKitInputPin;
 class CKitOutputPin;
 
-class CKitFilter : public IBaseFilter, public ISpecifyPropertyPages
+class CKitFilter : public IBaseFilter, public ISpecifyPropertyPages, public IPersistStream
 {
 public:
     // IUnknown
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
     STDMETHODIMP_(ULONG) AddRef() override;
     STDMETHODIMP_(ULONG) Release() override;
-    // IPersist
+    // IPersist (of IBaseFilter and IPersistStream alike)
     STDMETHODIMP GetClassID(CLSID* pClsid) override;
     // IMediaFilter
     STDMETHODIMP Stop() override;
@@ -40,6 +41,11 @@ public:
     STDMETHODIMP QueryVendorInfo(LPWSTR* ppszVendorInfo) override;
     // ISpecifyPropertyPages (answered only when the filter has pages)
     STDMETHODIMP GetPages(CAUUID* pPages) override;
+    // IPersistStream (answered only when the filter keeps settings; KitPersist.cpp)
+    STDMETHODIMP IsDirty() override;
+    STDMETHODIMP Load(IStream* pStm) override;
+    STDMETHODIMP Save(IStream* pStm, BOOL fClearDirty) override;
+    STDMETHODIMP GetSizeMax(ULARGE_INTEGER* pcbSize) override;
 
     // Called once after construction: add pins and pages here.
     virtual HRESULT Init() { return S_OK; }
@@ -98,6 +104,17 @@ protected:
     CKitInputPin* AddInputPin(const wchar_t* pszName);
     CKitOutputPin* AddOutputPin(const wchar_t* pszName);
     void AddPropertyPage(REFCLSID clsidPage) { m_rgPages.push_back(clsidPage); }
+    // A filter with settings to keep in a saved graph calls this in Init(),
+    // once its defaults are set: they are what IsDirty compares against until
+    // the first Save or Load. The record (KitPersist.h) carries dwTag and
+    // wVersion; Load refuses any other.
+    void KeepSettings(DWORD dwTag, WORD wVersion);
+
+    // Settings hooks, called under the filter lock. LoadSettings reads every
+    // value, calls reader.Finish(), checks the values by the rules of the
+    // filter's setters, and changes nothing unless all of them pass.
+    virtual void SaveSettings(CKitSettingsWriter&) {}
+    virtual HRESULT LoadSettings(CKitSettingsReader&) { return E_NOTIMPL; }
 
     // State hooks, under the filter lock, after the pins have changed state.
     virtual HRESULT OnActive() { return S_OK; }           // stopped -> paused
@@ -110,6 +127,8 @@ protected:
 private:
     CKitPin* AddPinImpl(CKitPin* pPin);
     void DeactivatePins();
+    std::vector<BYTE> SettingsRecord();
+    HRESULT ReadSettingsRecord(IStream* pStm, std::vector<BYTE>* pValues);
 
     LONG m_cRef;
     CLSID m_clsid;
@@ -128,4 +147,9 @@ private:
     std::wstring m_name;
     std::vector<CKitPin*> m_rgPins;
     std::vector<CLSID> m_rgPages;
+    // The settings record's tag (0: the filter keeps none) and version, and
+    // the record as last saved or loaded.
+    DWORD m_dwSettingsTag;
+    WORD m_wSettingsVersion;
+    std::vector<BYTE> m_cleanSettings;
 };
