@@ -6,6 +6,29 @@ namespace {
 
 const ULONG c_nKeyFrameInterval = 50; // two seconds at 25 fps
 const LONG c_nDefaultKbps = 4000;
+const DWORD c_dwSettingsTag = MAKEFOURCC('O', 'Q', 'S', 'E');
+const WORD c_wSettingsVersion = 1;
+
+bool IsEncoderKind(LONG nEncoder)
+{
+    return nEncoder == QSEnc_H264_Software || nEncoder == QSEnc_H264_Hardware;
+}
+
+bool IsTargetUsage(LONG nUsage)
+{
+    return nUsage >= 1 && nUsage <= 7;
+}
+
+bool IsBitrate(LONG nKbps)
+{
+    return nKbps >= 1 && nKbps <= 100000;
+}
+
+// This coder makes no B frames.
+bool IsBFrames(LONG nCount)
+{
+    return nCount == 0;
+}
 
 } // namespace
 
@@ -22,6 +45,7 @@ HRESULT CQSEncoder::Init()
 {
     HRESULT hr = CVideoEncoderFilter::Init();
     AddPropertyPage(CLSID_QSEncoderPropertyPage);
+    KeepSettings(c_dwSettingsTag, c_wSettingsVersion);
     return hr;
 }
 
@@ -44,9 +68,7 @@ STDMETHODIMP CQSEncoder::GetSupportedEncoders(LONG* pnMask)
 STDMETHODIMP CQSEncoder::SelectEncoder(LONG nEncoder)
 {
     KIT_FAULT(L"SelectEncoder");
-    if (nEncoder != QSEnc_H264_Software && nEncoder != QSEnc_H264_Hardware)
-        return E_INVALIDARG;
-    if ((nEncoder & m_nSupported) == 0)
+    if (!IsEncoderKind(nEncoder) || (nEncoder & m_nSupported) == 0)
         return E_INVALIDARG;
     CKitAutoLock lock(FilterLock());
     if (State() != State_Stopped)
@@ -58,7 +80,7 @@ STDMETHODIMP CQSEncoder::SelectEncoder(LONG nEncoder)
 STDMETHODIMP CQSEncoder::SetTargetUsage(LONG nUsage)
 {
     KIT_FAULT(L"SetTargetUsage");
-    if (nUsage < 1 || nUsage > 7)
+    if (!IsTargetUsage(nUsage))
         return E_INVALIDARG;
     CKitAutoLock lock(FilterLock());
     m_nTargetUsage = nUsage;
@@ -68,7 +90,7 @@ STDMETHODIMP CQSEncoder::SetTargetUsage(LONG nUsage)
 STDMETHODIMP CQSEncoder::SetBitrate(LONG nKbps)
 {
     KIT_FAULT(L"SetBitrate");
-    if (nKbps < 1 || nKbps > 100000)
+    if (!IsBitrate(nKbps))
         return E_INVALIDARG;
     CKitAutoLock lock(FilterLock());
     m_nBitrateKbps = nKbps;
@@ -79,7 +101,7 @@ STDMETHODIMP CQSEncoder::SetBitrate(LONG nKbps)
 STDMETHODIMP CQSEncoder::SetBFrames(LONG nCount)
 {
     KIT_FAULT(L"SetBFrames");
-    if (nCount != 0)
+    if (!IsBFrames(nCount))
         return E_INVALIDARG;
     CKitAutoLock lock(FilterLock());
     m_nBFrames = nCount;
@@ -90,6 +112,39 @@ STDMETHODIMP CQSEncoder::RequestKeyFrame()
 {
     KIT_FAULT(L"RequestKeyFrame");
     CVideoEncoderFilter::RequestKeyFrame();
+    return S_OK;
+}
+
+// Record version 1: selected encoder (0 when none was selected), target
+// usage, B-frames, bit rate in kbps; 4 bytes each.
+void CQSEncoder::SaveSettings(CKitSettingsWriter& writer)
+{
+    writer.PutLong(m_nSelected);
+    writer.PutLong(m_nTargetUsage);
+    writer.PutLong(m_nBFrames);
+    writer.PutLong(m_nBitrateKbps);
+}
+
+// An encoder kind this machine lacks is refused as SelectEncoder refuses it.
+HRESULT CQSEncoder::LoadSettings(CKitSettingsReader& reader)
+{
+    LONG nSelected = reader.GetLong();
+    LONG nTargetUsage = reader.GetLong();
+    LONG nBFrames = reader.GetLong();
+    LONG nBitrateKbps = reader.GetLong();
+    HRESULT hr = reader.Finish();
+    if (FAILED(hr))
+        return hr;
+    if ((nSelected != 0 && !IsEncoderKind(nSelected)) || !IsTargetUsage(nTargetUsage) ||
+        !IsBFrames(nBFrames) || !IsBitrate(nBitrateKbps))
+        return VFW_E_INVALID_FILE_FORMAT;
+    if (nSelected != 0 && (nSelected & m_nSupported) == 0)
+        return E_INVALIDARG;
+    m_nSelected = nSelected;
+    m_nTargetUsage = nTargetUsage;
+    m_nBFrames = nBFrames;
+    m_nBitrateKbps = nBitrateKbps;
+    SetOutputBitRate(static_cast<DWORD>(nBitrateKbps) * 1000);
     return S_OK;
 }
 

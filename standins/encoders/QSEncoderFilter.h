@@ -1,7 +1,8 @@
 // The Ormidex QS Encoder stand-in: a video compressor with IQSEncoder whose
 // output says H.264 and carries the shared frame coder's key and delta
 // frames. The setting "SupportedEncoders" (default 3) is the mask that
-// GetSupportedEncoders reports and SelectEncoder checks against.
+// GetSupportedEncoders reports and SelectEncoder checks against. A saved
+// graph keeps the selected encoder, target usage, B-frames and bit rate.
 #pragma once
 
 #include "VideoEncoderFilter.h"
@@ -39,6 +40,8 @@ public:
 
 protected:
     void* GetInterface(REFIID riid) override;
+    void SaveSettings(CKitSettingsWriter& writer) override;
+    HRESULT LoadSettings(CKitSettingsReader& reader) override;
 
 private:
     LONG m_nSupported;

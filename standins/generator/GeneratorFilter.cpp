@@ -11,6 +11,35 @@ namespace {
 const REFERENCE_TIME c_tSecond = 10000000;
 // Audio goes out in 40 ms buffers, a video frame's worth at 25 fps.
 const DWORD c_nAudioChunksPerSecond = 25;
+const DWORD c_dwSettingsTag = MAKEFOURCC('O', 'G', 'E', 'N');
+const WORD c_wSettingsVersion = 1;
+
+bool IsPattern(LONG nPattern)
+{
+    return nPattern >= 0 && nPattern < ePatternCount;
+}
+
+bool IsOverlay(LONG nOverlay)
+{
+    return nOverlay >= 0 && nOverlay < eOverlayCount;
+}
+
+bool IsColorSpace(LONG nColorSpace)
+{
+    return nColorSpace == 0 || nColorSpace == 1;
+}
+
+// Widths are even for YUY2's pixel pairs; a NaN rate fails the comparison.
+bool IsVideoFormat(LONG nWidth, LONG nHeight, double dFrameRate)
+{
+    return nWidth >= 16 && nWidth <= 4096 && nHeight >= 16 && nHeight <= 4096 &&
+           (nWidth & 1) == 0 && dFrameRate >= 1.0 && dFrameRate <= 120.0;
+}
+
+bool IsSamplingRate(LONG nHz)
+{
+    return nHz >= 8000 && nHz <= 192000;
+}
 
 } // namespace
 
@@ -28,6 +57,7 @@ HRESULT COrmidexGenerator::Init()
     m_tClipLength = static_cast<REFERENCE_TIME>(Faults().Setting(L"ClipLength", 0)) * 10000;
     m_pVideoPin = AddPin(new (std::nothrow) CKitSourcePin(this, c_szVideoPin));
     m_pAudioPin = AddPin(new (std::nothrow) CKitSourcePin(this, c_szAudioPin));
+    KeepSettings(c_dwSettingsTag, c_wSettingsVersion);
     return S_OK;
 }
 
@@ -48,7 +78,7 @@ HRESULT COrmidexGenerator::GetStreamLength(REFERENCE_TIME* ptLength)
 STDMETHODIMP COrmidexGenerator::SetPattern(LONG nPattern)
 {
     KIT_FAULT(L"SetPattern");
-    if (nPattern < 0 || nPattern >= ePatternCount)
+    if (!IsPattern(nPattern))
         return E_INVALIDARG;
     m_nPattern = nPattern;
     return S_OK;
@@ -57,7 +87,7 @@ STDMETHODIMP COrmidexGenerator::SetPattern(LONG nPattern)
 STDMETHODIMP COrmidexGenerator::SetOverlay(LONG nOverlay)
 {
     KIT_FAULT(L"SetOverlay");
-    if (nOverlay < 0 || nOverlay >= eOverlayCount)
+    if (!IsOverlay(nOverlay))
         return E_INVALIDARG;
     m_nOverlay = nOverlay;
     return S_OK;
@@ -67,18 +97,14 @@ STDMETHODIMP COrmidexGenerator::SetVideoFormat(LONG nColorSpace, LONG nInterlace
                                                LONG nHeight, double dFrameRate, LONG nFlags)
 {
     KIT_FAULT(L"SetVideoFormat");
-    if ((nColorSpace != 0 && nColorSpace != 1) || nInterlace != 0 || nFlags != 0)
-        return E_INVALIDARG;
-    if (nWidth < 16 || nWidth > 4096 || nHeight < 16 || nHeight > 4096 || (nWidth & 1) != 0)
-        return E_INVALIDARG;
-    if (!(dFrameRate >= 1.0 && dFrameRate <= 120.0))
+    if (!IsColorSpace(nColorSpace) || nInterlace != 0 || nFlags != 0 ||
+        !IsVideoFormat(nWidth, nHeight, dFrameRate))
         return E_INVALIDARG;
     CKitAutoLock lock(FilterLock());
     bool bYUY2 = nColorSpace == 1;
-    bool bSame = bYUY2 == m_bYUY2 && nWidth == m_nWidth && nHeight == m_nHeight &&
-                 dFrameRate == m_dFrameRate;
-    if (!bSame && m_pVideoPin != nullptr && m_pVideoPin->IsConnected())
-        return VFW_E_ALREADY_CONNECTED;
+    HRESULT hr = CheckVideoChange(bYUY2, nWidth, nHeight, dFrameRate);
+    if (FAILED(hr))
+        return hr;
     m_bYUY2 = bYUY2;
     m_nWidth = nWidth;
     m_nHeight = nHeight;
@@ -91,12 +117,72 @@ STDMETHODIMP COrmidexGenerator::SetVideoFormat(LONG nColorSpace, LONG nInterlace
 STDMETHODIMP COrmidexGenerator::SetSamplingRate(LONG nHz)
 {
     KIT_FAULT(L"SetSamplingRate");
-    if (nHz < 8000 || nHz > 192000)
+    if (!IsSamplingRate(nHz))
         return E_INVALIDARG;
     CKitAutoLock lock(FilterLock());
+    HRESULT hr = CheckRateChange(nHz);
+    if (FAILED(hr))
+        return hr;
+    m_nSampleRate = nHz;
+    return S_OK;
+}
+
+HRESULT COrmidexGenerator::CheckVideoChange(bool bYUY2, LONG nWidth, LONG nHeight,
+                                            double dFrameRate) const
+{
+    bool bSame = bYUY2 == m_bYUY2 && nWidth == m_nWidth && nHeight == m_nHeight &&
+                 dFrameRate == m_dFrameRate;
+    if (!bSame && m_pVideoPin != nullptr && m_pVideoPin->IsConnected())
+        return VFW_E_ALREADY_CONNECTED;
+    return S_OK;
+}
+
+HRESULT COrmidexGenerator::CheckRateChange(LONG nHz) const
+{
     if (nHz != m_nSampleRate && m_pAudioPin != nullptr && m_pAudioPin->IsConnected())
         return VFW_E_ALREADY_CONNECTED;
-    m_nSampleRate = nHz;
+    return S_OK;
+}
+
+// Record version 1: pattern, overlay, colour space (0 RGB32, 1 YUY2), width,
+// height (4 bytes each), frame rate (an 8-byte double), sampling rate.
+void COrmidexGenerator::SaveSettings(CKitSettingsWriter& writer)
+{
+    writer.PutLong(m_nPattern);
+    writer.PutLong(m_nOverlay);
+    writer.PutLong(m_bYUY2 ? 1 : 0);
+    writer.PutLong(m_nWidth);
+    writer.PutLong(m_nHeight);
+    writer.PutDouble(m_dFrameRate);
+    writer.PutLong(m_nSampleRate);
+}
+
+HRESULT COrmidexGenerator::LoadSettings(CKitSettingsReader& reader)
+{
+    LONG nPattern = reader.GetLong();
+    LONG nOverlay = reader.GetLong();
+    LONG nColorSpace = reader.GetLong();
+    LONG nWidth = reader.GetLong();
+    LONG nHeight = reader.GetLong();
+    double dFrameRate = reader.GetDouble();
+    LONG nSampleRate = reader.GetLong();
+    HRESULT hr = reader.Finish();
+    if (FAILED(hr))
+        return hr;
+    if (!IsPattern(nPattern) || !IsOverlay(nOverlay) || !IsColorSpace(nColorSpace) ||
+        !IsVideoFormat(nWidth, nHeight, dFrameRate) || !IsSamplingRate(nSampleRate))
+        return VFW_E_INVALID_FILE_FORMAT;
+    bool bYUY2 = nColorSpace == 1;
+    if (FAILED(hr = CheckVideoChange(bYUY2, nWidth, nHeight, dFrameRate)) ||
+        FAILED(hr = CheckRateChange(nSampleRate)))
+        return hr;
+    m_nPattern = nPattern;
+    m_nOverlay = nOverlay;
+    m_bYUY2 = bYUY2;
+    m_nWidth = nWidth;
+    m_nHeight = nHeight;
+    m_dFrameRate = dFrameRate;
+    m_nSampleRate = nSampleRate;
     return S_OK;
 }
 

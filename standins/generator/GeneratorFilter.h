@@ -1,7 +1,8 @@
 // The Ormidex Video Generator stand-in: a capture source with a video pin
 // (a moving test pattern) and an audio pin (a tone), set up through
 // IVideoGenerator. Live by default; the setting "ClipLength" (milliseconds)
-// of its fault key makes it a seekable clip that ends.
+// of its fault key makes it a seekable clip that ends. A saved graph keeps
+// what IVideoGenerator set (IPersistStream).
 #pragma once
 
 #include "KitSourceFilter.h"
@@ -54,8 +55,14 @@ public:
 protected:
     void* GetInterface(REFIID riid) override;
     HRESULT GetStreamLength(REFERENCE_TIME* ptLength) override;
+    void SaveSettings(CKitSettingsWriter& writer) override;
+    HRESULT LoadSettings(CKitSettingsReader& reader) override;
 
 private:
+    // Under the filter lock: VFW_E_ALREADY_CONNECTED when the format would
+    // change under a connected pin.
+    HRESULT CheckVideoChange(bool bYUY2, LONG nWidth, LONG nHeight, double dFrameRate) const;
+    HRESULT CheckRateChange(LONG nHz) const;
     HRESULT VideoType(bool bYUY2, CKitMediaType* pmt) const;
     HRESULT AudioType(CKitMediaType* pmt) const;
     HRESULT FillVideo(IMediaSample* pSample);

@@ -10,6 +10,8 @@ constexpr GUID MEDIASUBTYPE_StandinVP80 = {
 const ULONG c_nKeyFrameInterval = 60;
 // The WebM filter's default: good quality.
 const int c_nDefaultDeadline = 1000000;
+const DWORD c_dwSettingsTag = MAKEFOURCC('V', 'P', '8', 'E');
+const WORD c_wSettingsVersion = 1;
 
 } // namespace
 
@@ -18,6 +20,13 @@ CVP8Encoder::CVP8Encoder()
                           MAKEFOURCC('V', 'P', '8', '0'), c_nKeyFrameInterval),
       m_nDeadline(c_nDefaultDeadline)
 {
+}
+
+HRESULT CVP8Encoder::Init()
+{
+    HRESULT hr = CVideoEncoderFilter::Init();
+    KeepSettings(c_dwSettingsTag, c_wSettingsVersion);
+    return hr;
 }
 
 void* CVP8Encoder::GetInterface(REFIID riid)
@@ -49,5 +58,23 @@ STDMETHODIMP CVP8Encoder::SetForceKeyframe()
 {
     KIT_FAULT(L"SetForceKeyframe");
     RequestKeyFrame();
+    return S_OK;
+}
+
+// Record version 1: the deadline in microseconds, 4 bytes.
+void CVP8Encoder::SaveSettings(CKitSettingsWriter& writer)
+{
+    writer.PutLong(m_nDeadline);
+}
+
+HRESULT CVP8Encoder::LoadSettings(CKitSettingsReader& reader)
+{
+    LONG nDeadline = reader.GetLong();
+    HRESULT hr = reader.Finish();
+    if (FAILED(hr))
+        return hr;
+    if (nDeadline < 0)
+        return VFW_E_INVALID_FILE_FORMAT;
+    m_nDeadline = nDeadline;
     return S_OK;
 }

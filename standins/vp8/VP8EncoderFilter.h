@@ -1,7 +1,7 @@
 // The WebM VP8 Encoder Filter stand-in: a video compressor with the WebM
 // filter's IVP8Encoder (all 76 slots), output VP80, using the shared frame
 // coder. SetDeadline, GetDeadline and SetForceKeyframe work; every other
-// method answers E_NOTIMPL.
+// method answers E_NOTIMPL. A saved graph keeps the deadline.
 #pragma once
 
 #include "VideoEncoderFilter.h"
@@ -16,6 +16,7 @@ public:
     static const wchar_t c_szName[]; // "WebM VP8 Encoder Filter"
 
     CVP8Encoder();
+    HRESULT Init() override;
 
     KIT_DECLARE_IUNKNOWN(CVideoEncoderFilter)
 
@@ -44,6 +45,8 @@ public:
 
 protected:
     void* GetInterface(REFIID riid) override;
+    void SaveSettings(CKitSettingsWriter& writer) override;
+    HRESULT LoadSettings(CKitSettingsReader& reader) override;
 
 private:
     int m_nDeadline;
