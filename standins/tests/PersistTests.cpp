@@ -1,0 +1,386 @@
+// Settings kept in saved graphs: a stand-in with settings writes them through
+// IPersistStream, and a new instance loaded from those bytes offers the same
+// media types and takes the connections saved with them. Malformed records,
+// a running filter and format changes under a connected pin are refused.
+#include "StandinTestSupport.h"
+
+#include "EncoderIds.h"
+#include "FaultSwitch.h"
+#include "TestPattern.h"
+#include "graph/Ormidex.h"
+#include "graph/VP8Encoder.h"
+
+#include <algorithm>
+#include <cstring>
+#include <functional>
+#include <vector>
+
+namespace {
+
+const wchar_t c_szGenerator[] = L"Ormidex Video Generator";
+const wchar_t c_szQS[] = L"Ormidex QS Encoder";
+
+// What Save writes into a fresh stream.
+HRESULT SaveRecord(IUnknown* pFilter, std::vector<BYTE>* pRecord, BOOL fClearDirty = TRUE)
+{
+    CComQIPtr<IPersistStream> spPersist(pFilter);
+    if (spPersist == nullptr)
+        return E_NOINTERFACE;
+    CComPtr<IStream> spStream;
+    HRESULT hr = ::CreateStreamOnHGlobal(nullptr, TRUE, &spStream);
+    if (FAILED(hr) || FAILED(hr = spPersist->Save(spStream, fClearDirty)))
+        return hr;
+    LARGE_INTEGER liZero = {};
+    ULARGE_INTEGER uliEnd = {};
+    if (FAILED(hr = spStream->Seek(liZero, STREAM_SEEK_CUR, &uliEnd)) ||
+        FAILED(hr = spStream->Seek(liZero, STREAM_SEEK_SET, nullptr)))
+        return hr;
+    pRecord->resize(static_cast<size_t>(uliEnd.QuadPart));
+    ULONG cbRead = 0;
+    return pRecord->empty() ? S_OK
+                            : spStream->Read(pRecord->data(), static_cast<ULONG>(pRecord->size()),
+                                             &cbRead);
+}
+
+// Loads the bytes as a saved-graph loader does: a stream holding just them.
+HRESULT LoadRecord(IUnknown* pFilter, const std::vector<BYTE>& record)
+{
+    CComQIPtr<IPersistStream> spPersist(pFilter);
+    if (spPersist == nullptr)
+        return E_NOINTERFACE;
+    CComPtr<IStream> spStream;
+    HRESULT hr = ::CreateStreamOnHGlobal(nullptr, TRUE, &spStream);
+    if (FAILED(hr))
+        return hr;
+    ULONG cbWritten = 0;
+    LARGE_INTEGER liZero = {};
+    if (!record.empty() &&
+        FAILED(hr = spStream->Write(record.data(), static_cast<ULONG>(record.size()), &cbWritten)))
+        return hr;
+    if (FAILED(hr = spStream->Seek(liZero, STREAM_SEEK_SET, nullptr)))
+        return hr;
+    return spPersist->Load(spStream);
+}
+
+ULONGLONG SizeMax(IUnknown* pFilter)
+{
+    CComQIPtr<IPersistStream> spPersist(pFilter);
+    ULARGE_INTEGER uliSize = {};
+    EXPECT_EQ(S_OK, spPersist->GetSizeMax(&uliSize));
+    return uliSize.QuadPart;
+}
+
+HRESULT IsDirty(IUnknown* pFilter)
+{
+    CComQIPtr<IPersistStream> spPersist(pFilter);
+    return spPersist->IsDirty();
+}
+
+CComPtr<IBaseFilter> NewStandin(REFCLSID clsid)
+{
+    CComPtr<IBaseFilter> spFilter;
+    EXPECT_EQ(S_OK, CreateStandin(clsid, &spFilter));
+    return spFilter;
+}
+
+CKitMediaType PinType(IBaseFilter* pFilter, const wchar_t* pszPin)
+{
+    CKitMediaType mt;
+    EXPECT_EQ(S_OK, FirstMediaType(FindPin(pFilter, pszPin), &mt));
+    return mt;
+}
+
+DWORD SampleRate(IBaseFilter* pGenerator)
+{
+    CKitMediaType mt = PinType(pGenerator, L"Audio");
+    const WAVEFORMATEX* pwfx = KitWaveFormat(&mt);
+    return pwfx ? pwfx->nSamplesPerSec : 0;
+}
+
+LONG VideoWidth(IBaseFilter* pGenerator)
+{
+    CKitMediaType mt = PinType(pGenerator, L"Video");
+    const VIDEOINFOHEADER* pvi = KitVideoInfo(&mt);
+    return pvi ? pvi->bmiHeader.biWidth : 0;
+}
+
+// A generator's record after the calls.
+std::vector<BYTE> GeneratorRecord(const std::function<void(IVideoGenerator*)>& setUp)
+{
+    CComPtr<IBaseFilter> spGenerator = NewStandin(CLSID_OrmidexVideoGenerator);
+    CComQIPtr<IVideoGenerator> spControl(spGenerator);
+    setUp(spControl);
+    std::vector<BYTE> record;
+    EXPECT_EQ(S_OK, SaveRecord(spGenerator, &record));
+    return record;
+}
+
+TEST(PersistTest, OnlyFiltersWithSettingsOfferIt)
+{
+    struct
+    {
+        const GUID* pclsid;
+        const char* pszName;
+        bool bSettings;
+    } rgCases[] = {
+        {&CLSID_OrmidexVideoGenerator, "generator", true},
+        {&CLSID_OrmidexQSEncoder, "QS", true},
+        {&CLSID_VP8Encoder, "VP8", true},
+        {&CLSID_OrmidexOpusEncoder, "Opus", false},
+        {&CLSID_CCITTALawEncoder, "A-law", false},
+        {&CLSID_CCITTMuLawEncoder, "u-law", false},
+    };
+    for (const auto& test : rgCases)
+    {
+        SCOPED_TRACE(test.pszName);
+        CComPtr<IBaseFilter> spFilter = NewStandin(*test.pclsid);
+        ASSERT_TRUE(spFilter != nullptr);
+        CComPtr<IPersistStream> spPersist;
+        EXPECT_EQ(test.bSettings ? S_OK : E_NOINTERFACE, spFilter->QueryInterface(&spPersist));
+        CComPtr<IPersist> spPersistBase;
+        ASSERT_EQ(S_OK, spFilter->QueryInterface(&spPersistBase));
+        CLSID clsid = GUID_NULL;
+        EXPECT_EQ(S_OK, spPersistBase->GetClassID(&clsid));
+        EXPECT_EQ(*test.pclsid, clsid);
+        if (spPersist)
+        {
+            EXPECT_EQ(S_OK, spPersist->GetClassID(&clsid));
+            EXPECT_EQ(*test.pclsid, clsid);
+        }
+    }
+}
+
+class GeneratorPersistTest : public StandinGraphTest
+{
+};
+
+// The example of a saved graph: a generator at 8000 Hz and 640x480 YUY2 whose
+// pins were connected with those types. A default generator refuses them.
+TEST_F(GeneratorPersistTest, SettingsComeBackInANewGeneratorThatTakesTheSavedConnections)
+{
+    CComPtr<IBaseFilter> spSaved = NewStandin(CLSID_OrmidexVideoGenerator);
+    CComQIPtr<IVideoGenerator> spControl(spSaved);
+    ASSERT_EQ(S_OK, spControl->SetPattern(ePatternChecker));
+    ASSERT_EQ(S_OK, spControl->SetOverlay(eOverlayFrameNumber));
+    ASSERT_EQ(S_OK, spControl->SetVideoFormat(1, 0, 640, 480, 30.0, 0));
+    ASSERT_EQ(S_OK, spControl->SetSamplingRate(8000));
+    std::vector<BYTE> record;
+    ASSERT_EQ(S_OK, SaveRecord(spSaved, &record));
+    ASSERT_EQ(40u, record.size());
+    EXPECT_EQ(record.size(), SizeMax(spSaved));
+    const BYTE rgbHeader[] = {'O', 'G', 'E', 'N', 1, 0, 32, 0};
+    EXPECT_EQ(0, memcmp(rgbHeader, record.data(), sizeof(rgbHeader)));
+    const BYTE rgbRate[] = {0x40, 0x1F, 0, 0}; // 8000, the last field
+    EXPECT_EQ(0, memcmp(rgbRate, &record[36], sizeof(rgbRate)));
+
+    CKitMediaType mtVideo = PinType(spSaved, L"Video"), mtAudio = PinType(spSaved, L"Audio");
+    AddSink(2);
+    CComPtr<IBaseFilter> spDefault = Add(CLSID_OrmidexVideoGenerator, L"Default");
+    EXPECT_EQ(VFW_E_TYPE_NOT_ACCEPTED,
+              m_spGraph->ConnectDirect(FindPin(spDefault, L"Audio"), m_pSink->InputPin(1), &mtAudio));
+
+    CComPtr<IBaseFilter> spLoaded = NewStandin(CLSID_OrmidexVideoGenerator);
+    ASSERT_EQ(S_OK, LoadRecord(spLoaded, record));
+    EXPECT_TRUE(PinType(spLoaded, L"Video").Equals(&mtVideo));
+    EXPECT_TRUE(PinType(spLoaded, L"Audio").Equals(&mtAudio));
+    std::vector<BYTE> resaved;
+    ASSERT_EQ(S_OK, SaveRecord(spLoaded, &resaved));
+    EXPECT_EQ(record, resaved);
+
+    ASSERT_EQ(S_OK, m_spGraph->AddFilter(spLoaded, c_szGenerator));
+    ASSERT_EQ(S_OK, m_spGraph->ConnectDirect(FindPin(spLoaded, L"Video"), m_pSink->InputPin(0),
+                                             &mtVideo));
+    ASSERT_EQ(S_OK, m_spGraph->ConnectDirect(FindPin(spLoaded, L"Audio"), m_pSink->InputPin(1),
+                                             &mtAudio));
+    // Pattern and overlay reach the pictures.
+    ASSERT_EQ(S_OK, Run());
+    ASSERT_TRUE(m_pSink->WaitForSamples(0, 1, 10000));
+    ASSERT_EQ(S_OK, Stop());
+    CFrameLayout layout = CFrameLayout::Make(640, 480, true);
+    std::vector<BYTE> expected(layout.ImageSize());
+    DrawPattern(expected.data(), layout, ePatternChecker, 0);
+    DrawFrameNumber(expected.data(), layout, 0);
+    EXPECT_TRUE(expected == m_pSink->Input(0).rgPayloads.at(0));
+}
+
+TEST(GeneratorRecordTest, MalformedRecordsAreRefusedAndChangeNothing)
+{
+    const std::vector<BYTE> valid = GeneratorRecord([](IVideoGenerator* pControl) {
+        EXPECT_EQ(S_OK, pControl->SetVideoFormat(0, 0, 640, 480, 25.0, 0));
+        EXPECT_EQ(S_OK, pControl->SetSamplingRate(8000));
+    });
+    ASSERT_EQ(40u, valid.size());
+    std::vector<BYTE> qsRecord;
+    ASSERT_EQ(S_OK, SaveRecord(NewStandin(CLSID_OrmidexQSEncoder), &qsRecord));
+    using Edit = std::function<void(std::vector<BYTE>&)>;
+    struct
+    {
+        const char* pszName;
+        Edit edit;
+    } rgCases[] = {
+        {"empty", [](std::vector<BYTE>& r) { r.clear(); }},
+        {"half a header", [](std::vector<BYTE>& r) { r.resize(4); }},
+        {"values cut short", [](std::vector<BYTE>& r) { r.resize(r.size() - 2); }},
+        {"another filter's tag", [&](std::vector<BYTE>& r) { r = qsRecord; }},
+        {"another version", [](std::vector<BYTE>& r) { r[4] = 2; }},
+        {"size beyond the bytes", [](std::vector<BYTE>& r) { r[6] = 34; }},
+        {"size short of the values", [](std::vector<BYTE>& r) { r[6] = 28; r.resize(36); }},
+        {"values past the size", [](std::vector<BYTE>& r) { r[6] = 36; r.resize(44, 0); }},
+        {"pattern out of range", [](std::vector<BYTE>& r) { r[8] = ePatternCount; }},
+        {"odd width", [](std::vector<BYTE>& r) { r[20] |= 1; }},
+        {"frame rate not a number",
+         [](std::vector<BYTE>& r) {
+             const BYTE rgbNaN[8] = {0, 0, 0, 0, 0, 0, 0xF8, 0x7F};
+             memcpy(&r[28], rgbNaN, sizeof(rgbNaN));
+         }},
+        {"sampling rate too low", [](std::vector<BYTE>& r) { r[36] = 0x3F; }},
+        {"garbage", [](std::vector<BYTE>& r) { r.assign(r.size(), 0xA5); }},
+        {"garbage values", [](std::vector<BYTE>& r) { std::fill(r.begin() + 8, r.end(), 0xA5); }},
+    };
+    for (const auto& test : rgCases)
+    {
+        SCOPED_TRACE(test.pszName);
+        std::vector<BYTE> record = valid;
+        test.edit(record);
+        CComPtr<IBaseFilter> spGenerator = NewStandin(CLSID_OrmidexVideoGenerator);
+        EXPECT_EQ(VFW_E_INVALID_FILE_FORMAT, LoadRecord(spGenerator, record));
+        EXPECT_EQ(48000u, SampleRate(spGenerator));
+        EXPECT_EQ(720, VideoWidth(spGenerator));
+        EXPECT_EQ(S_FALSE, IsDirty(spGenerator));
+    }
+}
+
+// Loading follows the setters' rules: a connected pin keeps its format, and
+// a record that would change it changes nothing at all.
+TEST_F(GeneratorPersistTest, LoadIsRefusedWhileRunningAndWhenItWouldChangeAConnectedPin)
+{
+    const std::vector<BYTE> small = GeneratorRecord([](IVideoGenerator* pControl) {
+        EXPECT_EQ(S_OK, pControl->SetVideoFormat(0, 0, 640, 480, 25.0, 0));
+    });
+    const std::vector<BYTE> smallAt8k = GeneratorRecord([](IVideoGenerator* pControl) {
+        EXPECT_EQ(S_OK, pControl->SetVideoFormat(0, 0, 640, 480, 25.0, 0));
+        EXPECT_EQ(S_OK, pControl->SetSamplingRate(8000));
+    });
+    CComPtr<IBaseFilter> spGenerator = Add(CLSID_OrmidexVideoGenerator, c_szGenerator);
+    AddSink(1);
+    ASSERT_EQ(S_OK, ConnectToSink(spGenerator, L"Audio"));
+
+    EXPECT_EQ(VFW_E_ALREADY_CONNECTED, LoadRecord(spGenerator, smallAt8k));
+    EXPECT_EQ(720, VideoWidth(spGenerator));
+    EXPECT_EQ(S_OK, LoadRecord(spGenerator, small));
+    EXPECT_EQ(640, VideoWidth(spGenerator));
+
+    ASSERT_EQ(S_OK, Run());
+    EXPECT_EQ(VFW_E_WRONG_STATE, LoadRecord(spGenerator, small));
+    ASSERT_EQ(S_OK, Stop());
+    EXPECT_EQ(S_OK, LoadRecord(spGenerator, small));
+}
+
+TEST(GeneratorRecordTest, IsDirtyTracksChangesSinceTheLastSaveOrLoad)
+{
+    CComPtr<IBaseFilter> spGenerator = NewStandin(CLSID_OrmidexVideoGenerator);
+    CComQIPtr<IVideoGenerator> spControl(spGenerator);
+    CComQIPtr<IPersistStream> spPersist(spGenerator);
+    EXPECT_EQ(S_FALSE, spPersist->IsDirty());
+    ASSERT_EQ(S_OK, spControl->SetPattern(ePatternChecker));
+    EXPECT_EQ(S_OK, spPersist->IsDirty());
+
+    std::vector<BYTE> record;
+    ASSERT_EQ(S_OK, SaveRecord(spGenerator, &record, FALSE));
+    EXPECT_EQ(S_OK, spPersist->IsDirty());
+    ASSERT_EQ(S_OK, SaveRecord(spGenerator, &record, TRUE));
+    EXPECT_EQ(S_FALSE, spPersist->IsDirty());
+    ASSERT_EQ(S_OK, spControl->SetPattern(ePatternMovingBars)); // the default again
+    EXPECT_EQ(S_OK, spPersist->IsDirty());
+    ASSERT_EQ(S_OK, spControl->SetPattern(ePatternChecker));
+    EXPECT_EQ(S_FALSE, spPersist->IsDirty());
+
+    ASSERT_EQ(S_OK, spControl->SetOverlay(eOverlayFrameNumber));
+    EXPECT_EQ(VFW_E_INVALID_FILE_FORMAT, LoadRecord(spGenerator, std::vector<BYTE>(40, 0xA5)));
+    EXPECT_EQ(S_OK, spPersist->IsDirty());
+    ASSERT_EQ(S_OK, LoadRecord(spGenerator, record));
+    EXPECT_EQ(S_FALSE, spPersist->IsDirty());
+
+    EXPECT_EQ(E_POINTER, spPersist->Load(nullptr));
+    EXPECT_EQ(E_POINTER, spPersist->Save(nullptr, TRUE));
+    EXPECT_EQ(E_POINTER, spPersist->GetSizeMax(nullptr));
+}
+
+TEST(GeneratorRecordTest, FaultSwitchesFailLoadAndSaveAndHideTheInterface)
+{
+    const std::vector<BYTE> record = GeneratorRecord([](IVideoGenerator*) {});
+    for (const wchar_t* pszMethod : {L"Load", L"Save"})
+    {
+        CFaultSwitch fault(c_szGenerator, pszMethod, static_cast<DWORD>(STG_E_ACCESSDENIED));
+        CComPtr<IBaseFilter> spGenerator = NewStandin(CLSID_OrmidexVideoGenerator);
+        std::vector<BYTE> saved;
+        bool bLoad = wcscmp(pszMethod, L"Load") == 0;
+        EXPECT_EQ(bLoad ? STG_E_ACCESSDENIED : S_OK, LoadRecord(spGenerator, record));
+        EXPECT_EQ(bLoad ? S_OK : STG_E_ACCESSDENIED, SaveRecord(spGenerator, &saved));
+    }
+    CFaultSwitch hidden(c_szGenerator, L"NoInterface:IPersistStream", 1);
+    CComPtr<IBaseFilter> spGenerator = NewStandin(CLSID_OrmidexVideoGenerator);
+    CComPtr<IPersistStream> spPersist;
+    EXPECT_EQ(E_NOINTERFACE, spGenerator->QueryInterface(&spPersist));
+    CComPtr<IPersist> spPersistBase;
+    EXPECT_EQ(S_OK, spGenerator->QueryInterface(&spPersistBase));
+}
+
+TEST(EncoderRecordTest, QSSettingsComeBackInANewEncoder)
+{
+    CComPtr<IBaseFilter> spSaved = NewStandin(CLSID_OrmidexQSEncoder);
+    CComQIPtr<IQSEncoder> spEncoder(spSaved);
+    ASSERT_EQ(S_OK, spEncoder->SelectEncoder(QSEnc_H264_Hardware));
+    ASSERT_EQ(S_OK, spEncoder->SetTargetUsage(6));
+    ASSERT_EQ(S_OK, spEncoder->SetBitrate(1500));
+    ASSERT_EQ(S_OK, spEncoder->SetBFrames(0));
+    std::vector<BYTE> record;
+    ASSERT_EQ(S_OK, SaveRecord(spSaved, &record));
+    EXPECT_EQ(24u, record.size());
+    EXPECT_EQ(record.size(), SizeMax(spSaved));
+
+    CComPtr<IBaseFilter> spLoaded = NewStandin(CLSID_OrmidexQSEncoder);
+    ASSERT_EQ(S_OK, LoadRecord(spLoaded, record));
+    CComQIPtr<IQSEncoderStatus> spStatus(spLoaded);
+    QS_ENCODER_STATUS status = {};
+    ASSERT_EQ(S_OK, spStatus->GetStatus(&status));
+    EXPECT_EQ(QSEnc_H264_Hardware, status.nSelectedEncoder);
+    EXPECT_EQ(6, status.nTargetUsage);
+    EXPECT_EQ(0, status.nBFrames);
+    EXPECT_EQ(1500, status.nBitrateKbps);
+    EXPECT_EQ(S_FALSE, IsDirty(spLoaded));
+
+    // A machine without the hardware encoder refuses it, as SelectEncoder does.
+    CFaultSwitch softwareOnly(c_szQS, L"SupportedEncoders", QSEnc_H264_Software);
+    CComPtr<IBaseFilter> spSoftware = NewStandin(CLSID_OrmidexQSEncoder);
+    EXPECT_EQ(E_INVALIDARG, LoadRecord(spSoftware, record));
+    spStatus = spSoftware;
+    ASSERT_EQ(S_OK, spStatus->GetStatus(&status));
+    EXPECT_EQ(0, status.nSelectedEncoder);
+    EXPECT_EQ(4000, status.nBitrateKbps);
+}
+
+TEST(EncoderRecordTest, VP8DeadlineComesBackInANewEncoder)
+{
+    CComPtr<IBaseFilter> spSaved = NewStandin(CLSID_VP8Encoder);
+    CComQIPtr<IVP8Encoder> spEncoder(spSaved);
+    ASSERT_EQ(S_OK, spEncoder->SetDeadline(1));
+    std::vector<BYTE> record;
+    ASSERT_EQ(S_OK, SaveRecord(spSaved, &record));
+    EXPECT_EQ(12u, record.size());
+    EXPECT_EQ(record.size(), SizeMax(spSaved));
+
+    CComPtr<IBaseFilter> spLoaded = NewStandin(CLSID_VP8Encoder);
+    ASSERT_EQ(S_OK, LoadRecord(spLoaded, record));
+    spEncoder = spLoaded;
+    int nDeadline = -1;
+    ASSERT_EQ(S_OK, spEncoder->GetDeadline(&nDeadline));
+    EXPECT_EQ(1, nDeadline);
+
+    record[11] = 0x80; // a negative deadline
+    EXPECT_EQ(VFW_E_INVALID_FILE_FORMAT, LoadRecord(spLoaded, record));
+    ASSERT_EQ(S_OK, spEncoder->GetDeadline(&nDeadline));
+    EXPECT_EQ(1, nDeadline);
+}
+
+} // namespace
