@@ -196,11 +196,12 @@ bool Parser::ReadNumber(uint64_t nMax, uint64_t* pn, const char* pszWhat)
 
 bool Parser::ReadFilterId(int* pnId)
 {
+    const size_t nOffset = m_in.Offset();
     uint64_t nId = 0;
     if (!ReadNumber(kMaxFilterId, &nId, "bad filter id"))
         return false;
     if (nId < kMinFilterId)
-        return Fail("filter id 0");
+        return Fail(nOffset, "filter id 0");
     *pnId = static_cast<int>(nId);
     return true;
 }
@@ -239,8 +240,9 @@ bool Parser::ReadBlob(std::vector<uint8_t>* pData)
     if (!ReadNumber(kMaxLength, &cb, "bad length"))
         return false;
     char16_t ch;
-    if (!m_in.Next(&ch) || !IsSpace(ch))
+    if (!m_in.Peek(&ch) || !IsSpace(ch))
         return Fail("no white space after a length");
+    m_in.Next(&ch);
     return m_in.ReadBytes(cb, pData) || Fail(nLengthOffset, "length beyond the end of the stream");
 }
 

@@ -1,0 +1,125 @@
+#include "tests/GrfTestData.h"
+
+#include <gtest/gtest.h>
+
+#include <objbase.h>
+
+#include <cstring>
+
+#include "atlbase.h"
+
+namespace {
+
+// The build passes Unix paths; under Wine the Unix root is drive Z:.
+std::wstring WindowsPath(const char* pszUnixPath)
+{
+    std::wstring path = L"Z:";
+    for (const char* p = pszUnixPath; *p; ++p)
+        path += *p == '/' ? L'\\' : static_cast<wchar_t>(*p);
+    return path;
+}
+
+} // namespace
+
+std::wstring GrfFixturePath(const wchar_t* pszFile)
+{
+    return WindowsPath(GRF_FIXTURE_DIR) + L"\\" + pszFile;
+}
+
+HRESULT ReadGraphStream(const std::wstring& file, std::vector<uint8_t>* pBytes)
+{
+    pBytes->clear();
+    CComPtr<IStorage> spStorage;
+    HRESULT hr = ::StgOpenStorage(file.c_str(), nullptr, STGM_READ | STGM_SHARE_DENY_WRITE, nullptr, 0, &spStorage);
+    if (FAILED(hr))
+        return hr;
+    CComPtr<IStream> spStream;
+    hr = spStorage->OpenStream(L"ActiveMovieGraph", nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0, &spStream);
+    if (FAILED(hr))
+        return hr;
+    STATSTG stat = {};
+    hr = spStream->Stat(&stat, STATFLAG_NONAME);
+    if (FAILED(hr))
+        return hr;
+    std::vector<uint8_t> bytes(static_cast<size_t>(stat.cbSize.QuadPart));
+    ULONG cbRead = 0;
+    hr = spStream->Read(bytes.data(), static_cast<ULONG>(bytes.size()), &cbRead);
+    if (FAILED(hr))
+        return hr;
+    if (cbRead != bytes.size())
+        return E_FAIL;
+    *pBytes = std::move(bytes);
+    return S_OK;
+}
+
+std::vector<std::wstring> GrfCorpusFiles()
+{
+    const std::wstring folder = WindowsPath(GRF_CORPUS_DIR) + L"\\";
+    std::vector<std::wstring> files;
+    WIN32_FIND_DATAW data;
+    HANDLE hFind = ::FindFirstFileW((folder + L"*").c_str(), &data);
+    if (hFind == INVALID_HANDLE_VALUE)
+        return files;
+    do
+    {
+        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            files.push_back(folder + data.cFileName);
+    } while (::FindNextFileW(hFind, &data));
+    ::FindClose(hFind);
+    return files;
+}
+
+bool ReadFileBytes(const std::wstring& file, std::vector<uint8_t>* pBytes)
+{
+    pBytes->clear();
+    HANDLE hFile = ::CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (hFile == INVALID_HANDLE_VALUE)
+        return false;
+    LARGE_INTEGER size = {};
+    bool bOk = ::GetFileSizeEx(hFile, &size) != 0;
+    if (bOk)
+    {
+        pBytes->resize(static_cast<size_t>(size.QuadPart));
+        DWORD cbRead = 0;
+        bOk = pBytes->empty() ||
+              (::ReadFile(hFile, pBytes->data(), static_cast<DWORD>(pBytes->size()), &cbRead, nullptr) &&
+               cbRead == pBytes->size());
+    }
+    ::CloseHandle(hFile);
+    return bOk;
+}
+
+std::vector<uint8_t> Utf16(const std::string& text)
+{
+    std::vector<uint8_t> bytes;
+    for (char ch : text)
+    {
+        bytes.push_back(static_cast<uint8_t>(ch));
+        bytes.push_back(0);
+    }
+    return bytes;
+}
+
+std::vector<uint8_t>& operator+=(std::vector<uint8_t>& a, const std::vector<uint8_t>& b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+grf::Guid ToGrfGuid(REFGUID guid)
+{
+    grf::Guid out;
+    out.Data1 = guid.Data1;
+    out.Data2 = guid.Data2;
+    out.Data3 = guid.Data3;
+    std::memcpy(out.Data4, guid.Data4, sizeof(out.Data4));
+    return out;
+}
+
+grf::Guid GuidFromText(const wchar_t* pszGuid)
+{
+    CLSID clsid = {};
+    if (FAILED(::CLSIDFromString(pszGuid, &clsid)))
+        ADD_FAILURE() << "not a GUID: " << pszGuid;
+    return ToGrfGuid(clsid);
+}
