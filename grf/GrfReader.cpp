@@ -9,8 +9,8 @@ namespace grf {
 
 namespace {
 
-// The grammar's <b> is white space of any length, its <b1> one character of
-// it (the files hold a single space, or U+0000 after a sample size).
+// The grammar's <b> is white space (spaces, tabs, CR, LF) of any length; its
+// <b1>, between a length and the bytes it counts, is one such character.
 class Parser
 {
 public:
@@ -132,12 +132,14 @@ bool Parser::ReadConnection(Connection* pConnection)
 
     MediaType& mt = pConnection->mt;
     uint64_t nSampleSize = 0;
-    if (!ReadGuid(&mt.majortype) || !Gap() || !ReadGuid(&mt.subtype) || !Gap() || !ReadFlag(&mt.bFixedSizeSamples) ||
-        !Gap() || !ReadFlag(&mt.bTemporalCompression) || !Gap() ||
+    if (!ReadGuid(&mt.majortype) || !Gap() || !ReadGuid(&mt.subtype) || !Gap() ||
+        !ReadFlag(&mt.bFixedSizeSamples) || !Gap() || !ReadFlag(&mt.bTemporalCompression) || !Gap() ||
         !ReadNumber(UINT32_MAX, &nSampleSize, "bad sample size"))
         return false;
     mt.lSampleSize = static_cast<uint32_t>(nSampleSize);
 
+    // The graph editor separates the sample size from the format type with
+    // U+0000; white space is taken too.
     char16_t ch;
     if (m_in.Peek(&ch) && ch == u'\0')
         m_in.Next(&ch);

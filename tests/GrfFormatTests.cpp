@@ -192,8 +192,9 @@ TEST(GrfFormat, TextAtOddOffsetsAfterOddLengthBlobs)
 {
     std::vector<uint8_t> bytes = Utf16("0003\r\nFILTERS\r\n0001 \"A\" "s + kAsyncReader + " 0000000003 ");
     bytes += {0x22, 0x0D, 0x0A};  // a quote and a line break, as opaque bytes
-    bytes += Utf16("\r\n0002 \"B\" "s + kFileWriter + " 0000000000 \r\nCONNECTIONS\r\n0001 \"Out\" 0002 \"In\" 0000000287 " +
-                   kStream + " " + kMpeg1System + " 0 1 0000000000\0"s + kFormatNone + " 0000000001 ");
+    bytes += Utf16("\r\n0002 \"B\" "s + kFileWriter + " 0000000000 \r\nCONNECTIONS\r\n");
+    bytes += Utf16("0001 \"Out\" 0002 \"In\" 0000000287 "s + kStream + " " + kMpeg1System + " 0 1 0000000000\0"s +
+                   kFormatNone + " 0000000001 ");
     bytes += {0xFF};
     bytes += Utf16("\r\nCLOCK 1 0001\r\nEND");
     ASSERT_EQ(0u, bytes.size() % 2);
