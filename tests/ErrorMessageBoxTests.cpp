@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "atlbase.h"
-#include "ui/DSErrorText.h"
+#include "dshow/DSErrorText.h"
 #include "ui/ErrorMessageBox.h"
 #include "tests/support/WindowDriver.h"
 
@@ -103,20 +103,6 @@ TEST(ErrorMessageBoxTest, DirectShowCodesGetTheDirectShowText)
     EXPECT_EQ(L"x\n" + SystemText(hrItfUnknown) + (SystemText(hrItfUnknown).empty() ? L"" : L"\n") +
                   L"Error 0x8004FFF0",
               info.text);
-}
-
-TEST(ErrorMessageBoxTest, DirectShowTextService)
-{
-    wchar_t sz[8];
-    // Cut to the buffer, terminated.
-    DWORD n = GetDirectShowErrorText(VFW_E_NOT_CONNECTED, sz, ARRAYSIZE(sz));
-    EXPECT_EQ(7u, n);
-    EXPECT_EQ(L'\0', sz[7]);
-    // Codes outside DirectShow's range have no text, never Wine's generic one.
-    wchar_t szAny[256];
-    EXPECT_EQ(0u, GetDirectShowErrorText(E_FAIL, szAny, ARRAYSIZE(szAny)));
-    EXPECT_EQ(0u, GetDirectShowErrorText(static_cast<HRESULT>(0x8004FFF0), szAny, ARRAYSIZE(szAny)));
-    EXPECT_STREQ(L"", szAny);
 }
 
 TEST(ErrorMessageBoxTest, OverlongTextIsCutAndLeavesNoRoom)

@@ -2,7 +2,7 @@
 
 #include <strsafe.h>
 
-#include "ui/DSErrorText.h"
+#include "dshow/DSErrorText.h"
 
 int ErrorMessageBox(HWND hWndOwner, const wchar_t* pszText, const wchar_t* pszCaption, HRESULT hr,
                     UINT uStyle)
