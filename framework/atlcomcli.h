@@ -79,6 +79,22 @@ public:
         if (p) p->AddRef();
         return S_OK;
     }
+    // COM identity: both point to the same object when their IUnknowns match.
+    bool IsEqualObject(IUnknown* pOther) const
+    {
+        if (p == nullptr || pOther == nullptr)
+            return p == nullptr && pOther == nullptr;
+        IUnknown* pUnk1 = nullptr;
+        IUnknown* pUnk2 = nullptr;
+        p->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&pUnk1));
+        pOther->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&pUnk2));
+        bool bEqual = pUnk1 != nullptr && pUnk1 == pUnk2;
+        if (pUnk1 != nullptr)
+            pUnk1->Release();
+        if (pUnk2 != nullptr)
+            pUnk2->Release();
+        return bEqual;
+    }
     HRESULT CoCreateInstance(REFCLSID rclsid, LPUNKNOWN pUnkOuter = nullptr,
                              DWORD dwClsContext = CLSCTX_ALL)
     {

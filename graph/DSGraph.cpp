@@ -2,12 +2,39 @@
 
 #include <olectl.h>
 
-// Not built yet: the saved-graph reader comes with a later change.
+#include "grf/GrfFile.h"
+#include "grf/GrfLoad.h"
+
 HRESULT BuildFromGRF(IGraphBuilder* pGraph, LPCWSTR pszFile)
 {
     if (pGraph == nullptr || pszFile == nullptr)
         return E_INVALIDARG;
-    return E_NOTIMPL;
+    // A graph manager that can't load its own saved form (Wine's) leaves the
+    // stream to our reader, with the same outcome.
+    CComQIPtr<IPersistStream> spPersistStream(pGraph);
+
+    const DWORD grfMode = STGM_READ | STGM_SHARE_EXCLUSIVE;
+    CComPtr<IStorage> spStorage;
+    HRESULT hr = ::StgOpenStorage(pszFile, nullptr, grfMode, nullptr, 0, &spStorage);
+    if (FAILED(hr))
+    {
+        ATLASSERT(!L"BuildFromGRF(): Can't open .grf file");
+        return hr;
+    }
+    CComPtr<IStream> spStream;
+    hr = spStorage->OpenStream(grf::c_szStreamName, nullptr, grfMode, 0, &spStream);
+    if (FAILED(hr))
+    {
+        ATLASSERT(!L"BuildFromGRF(): Invalid .grf file");
+        return hr;
+    }
+    hr = spPersistStream != nullptr ? spPersistStream->Load(spStream) : grf::LoadGraphStream(pGraph, spStream);
+    if (FAILED(hr))
+    {
+        ATLASSERT(!L"BuildFromGRF(): Can't load data from .grf file");
+        return hr;
+    }
+    return S_OK;
 }
 
 HRESULT ShowPropertyPages(IUnknown* pUnknown, HWND hWndOwner)
