@@ -258,11 +258,6 @@ int32_t ReadStream(const uint8_t* pb, size_t cb, Graph* pGraph, ReadError* pErro
     {
         error.pszWhat = "no stream";
     }
-    else if (cb % 2 != 0)
-    {
-        error.nOffset = cb - 1;
-        error.pszWhat = "odd stream size";
-    }
     else
     {
         Parser parser(pb, cb);

@@ -23,9 +23,6 @@ bool CanWrite(const Graph& graph)
         return false;
 
     FilterIdSet knownIds;
-    // The text is whole UTF-16 characters, so the blobs decide whether the
-    // stream has an odd size, which the reader refuses.
-    uint64_t cbBlobs = 0;
     for (const Filter& filter : graph.filters)
     {
         if (!knownIds.Add(filter.nId) || !IsWritableName(filter.name) ||
@@ -34,7 +31,6 @@ bool CanWrite(const Graph& graph)
         // A file name is written only after SOURCE or SINK.
         if (filter.fileKind == FileKind::None && !filter.fileName.empty())
             return false;
-        cbBlobs += filter.data.size();
     }
     for (const Connection& connection : graph.connections)
     {
@@ -42,11 +38,7 @@ bool CanWrite(const Graph& graph)
             !IsWritableName(connection.fromPin) || !IsWritableName(connection.toPin) ||
             connection.mt.format.size() > kMaxLength - kMediaTypeTextBytes)
             return false;
-        cbBlobs += connection.mt.format.size();
     }
-    if (cbBlobs % 2 != 0)
-        return false;
-
     const Clock& clock = graph.clock;
     if (clock.bPresent)
     {

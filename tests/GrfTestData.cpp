@@ -8,6 +8,8 @@
 
 #include "atlbase.h"
 
+#include "tests/support/SavedGraphs.h"
+
 namespace {
 
 // The build passes Unix paths; under Wine the Unix root is drive Z:.
@@ -23,7 +25,7 @@ std::wstring WindowsPath(const char* pszUnixPath)
 
 std::wstring GrfFixturePath(const wchar_t* pszFile)
 {
-    return WindowsPath(GRF_FIXTURE_DIR) + L"\\" + pszFile;
+    return FixtureFolder() + pszFile;
 }
 
 HRESULT ReadGraphStream(const std::wstring& file, std::vector<uint8_t>* pBytes)
