@@ -2,6 +2,7 @@
 // encoders, found by friendly name and connected pin to pin.
 #include "Graph.h"
 
+#include "dshow/DeviceEnum.h"
 #include "graph/Ormidex.h"
 #include "graph/VP8Encoder.h"
 
@@ -60,14 +61,13 @@ HRESULT CGraph::CreateFilterByName(LPCWSTR pszFriendlyName, REFCLSID clsidCatego
     ATLASSERT(*ppFilter == nullptr);
     *ppFilter = nullptr;
 
-    CComPtr<ICreateDevEnum> spDevEnum;
-    HRESULT hr = spDevEnum.CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER);
+    CDeviceEnum devices;
+    HRESULT hr = devices.Create();
     ATLASSERT(SUCCEEDED(hr));
     if (FAILED(hr))
         return hr;
 
-    CComPtr<IEnumMoniker> spEnum;
-    hr = spDevEnum->CreateClassEnumerator(clsidCategory, &spEnum, 0);
+    hr = devices.Open(clsidCategory);
     if (hr != S_OK)
     {
         ATLASSERT(!L"CGraph::CreateFilterByName(): Can't create enumerator for filter category");
@@ -76,8 +76,7 @@ HRESULT CGraph::CreateFilterByName(LPCWSTR pszFriendlyName, REFCLSID clsidCatego
 
     for (;;)
     {
-        CComPtr<IMoniker> spMoniker;
-        hr = spEnum->Next(1, &spMoniker, nullptr);
+        hr = devices.Next();
         if (hr == S_FALSE)
         {
             ATLASSERT(!L"CGraph::CreateFilterByName(): filter not found");
@@ -89,25 +88,21 @@ HRESULT CGraph::CreateFilterByName(LPCWSTR pszFriendlyName, REFCLSID clsidCatego
             return hr;
         }
 
-        CComPtr<IPropertyBag> spPropBag;
-        hr = spMoniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, reinterpret_cast<void**>(&spPropBag));
-        if (FAILED(hr))
+        if (FAILED(devices.BindProperties()))
         {
             ATLASSERT(!L"CGraph::CreateFilterByName(): spMoniker->BindToStorage() FAILED");
             continue;
         }
-        CComVariant varName;
-        varName.vt = VT_BSTR;
-        hr = spPropBag->Read(L"FriendlyName", &varName, nullptr);
-        if (FAILED(hr) || varName.vt != VT_BSTR)
+        CComBSTR bstrName;
+        if (FAILED(devices.ReadName(&bstrName)))
         {
             ATLASSERT(!L"CGraph::CreateFilterByName(): spPropBag->Read() FAILED");
             continue;
         }
-        if (::lstrcmpiW(pszFriendlyName, varName.bstrVal != nullptr ? varName.bstrVal : L"") != 0)
+        if (::lstrcmpiW(pszFriendlyName, bstrName) != 0)
             continue;
 
-        hr = spMoniker->BindToObject(nullptr, nullptr, IID_IBaseFilter, reinterpret_cast<void**>(ppFilter));
+        hr = devices.BindFilter(ppFilter);
         if (FAILED(hr))
             ATLASSERT(!L"CGraph::CreateFilterByName(): spMoniker->BindToObject() FAILED");
         return hr;

@@ -187,6 +187,47 @@ TEST_F(BuildGraphTest, NamesAreMatchedWholeAndWithoutCase)
     EXPECT_TRUE(capture.HasFlag(L"CGraph::CreateGraph(): Can't create video encoder filter"));
 }
 
+// Each step of the search reports its own failure: an entry whose name can't
+// be read is passed over, a device that can't be created ends the search.
+TEST_F(BuildGraphTest, CreateFilterByNameFlagsEachStep)
+{
+    GUID clsidNowhere = GUID_NULL;
+    ASSERT_EQ(S_OK, ::CoCreateGuid(&clsidNowhere));
+    CTestCategory cat;
+    cat.AddUnreadable(true);
+    cat.AddUnreadable(false);
+    cat.Add(L"Nowhere", clsidNowhere);
+    cat.Add(L"Reader", CLSID_AsyncReader);
+    CTestCategory empty;
+
+    auto flag = [](const wchar_t* pszStep) {
+        return L"!L\"CGraph::CreateFilterByName(): " + std::wstring(pszStep) + L"\"";
+    };
+    const std::wstring unreadable = flag(L"spPropBag->Read() FAILED");
+    struct
+    {
+        const wchar_t* pszName;
+        const GUID* pCategory;
+        HRESULT hr;
+        std::vector<std::wstring> asserts;
+    } cases[] = {
+        {L"reader", &cat.Id(), S_OK, {unreadable, unreadable}},
+        {L"Nowhere", &cat.Id(), REGDB_E_CLASSNOTREG,
+         {unreadable, unreadable, flag(L"spMoniker->BindToObject() FAILED")}},
+        {L"Camera", &cat.Id(), E_FAIL, {unreadable, unreadable, flag(L"filter not found")}},
+        {L"Reader", &empty.Id(), S_FALSE, {flag(L"Can't create enumerator for filter category")}},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(testing::Message() << c.pszName);
+        CReportCapture capture;
+        CComPtr<IBaseFilter> spFilter;
+        EXPECT_EQ(c.hr, CGraph::CreateFilterByName(c.pszName, *c.pCategory, &spFilter));
+        EXPECT_EQ(c.hr == S_OK, spFilter != nullptr);
+        EXPECT_EQ(c.asserts, capture.Asserts());
+    }
+}
+
 TEST_F(BuildGraphTest, BothEncodersEmptyCreatesNothing)
 {
     EXPECT_EQ(E_INVALIDARG, Build(szGenerator, L"", nullptr));

@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "dshow/DeviceEnum.h"
 #include "ui/ErrorMessageBox.h"
 
 const wchar_t CMainDialog::s_szDefaultGrfFile[] = L"C:\\Corvasta\\Corvasta.grf";
@@ -86,23 +87,19 @@ HRESULT CMainDialog::FillComboBox(int nID, REFCLSID clsidCategory, const wchar_t
     if (nPreferred > 0)
         SendDlgItemMessage(nID, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(szNotSelected));
 
-    CComPtr<ICreateDevEnum> spDevEnum;
-    HRESULT hr = spDevEnum.CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER);
+    CDeviceEnum devices;
+    HRESULT hr = devices.Create();
     ATLASSERT(SUCCEEDED(hr));
     if (FAILED(hr))
         return hr;
-
-    CComPtr<IEnumMoniker> spEnum;
-    hr = spDevEnum->CreateClassEnumerator(clsidCategory, &spEnum, 0);
-    if (hr != S_OK)
+    if ((hr = devices.Open(clsidCategory)) != S_OK)
         return hr; // S_FALSE: the category is empty
 
     LRESULT nSelected = 0;
     int nRead = 0;
     for (;;)
     {
-        CComPtr<IMoniker> spMoniker;
-        hr = spEnum->Next(1, &spMoniker, nullptr);
+        hr = devices.Next();
         if (hr == S_FALSE)
         {
             if (nRead == 0)
@@ -113,15 +110,10 @@ HRESULT CMainDialog::FillComboBox(int nID, REFCLSID clsidCategory, const wchar_t
         if (hr != S_OK)
             return hr;
 
-        CComPtr<IPropertyBag> spPropBag;
-        if (FAILED(spMoniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag,
-                                            reinterpret_cast<void**>(&spPropBag))))
+        CComBSTR bstrName;
+        if (FAILED(devices.ReadName(&bstrName)))
             continue;
-        CComVariant varName;
-        varName.vt = VT_BSTR;
-        if (FAILED(spPropBag->Read(L"FriendlyName", &varName, nullptr)) || varName.vt != VT_BSTR)
-            continue;
-        const wchar_t* pszName = varName.bstrVal != nullptr ? varName.bstrVal : L"";
+        const wchar_t* pszName = bstrName;
 
         if (nPreferred == 0)
         {

@@ -5,6 +5,7 @@
 #include "FaultSwitch.h"
 #include "KitModule.h"
 #include "TestFilters.h"
+#include "dshow/DeviceEnum.h"
 
 namespace {
 
@@ -254,26 +255,17 @@ TEST(KitRegistrationTest, DeviceEntryIsListedUntilRemoved)
     ASSERT_EQ(S_OK, ::CoCreateGuid(&category));
     ASSERT_EQ(S_OK, ::CoCreateGuid(&clsid));
     auto listed = [&](std::wstring* pName, GUID* pClsid) {
-        CComPtr<ICreateDevEnum> spDevEnum;
-        CComPtr<IEnumMoniker> spEnum;
-        EXPECT_EQ(S_OK, spDevEnum.CoCreateInstance(CLSID_SystemDeviceEnum, nullptr,
-                                                   CLSCTX_INPROC_SERVER));
-        if (spDevEnum->CreateClassEnumerator(category, &spEnum, 0) != S_OK)
+        CDeviceEnum devices;
+        if (devices.Open(category) != S_OK)
             return 0;
         int cDevices = 0;
-        CComPtr<IMoniker> spMoniker;
-        while (spEnum->Next(1, &spMoniker, nullptr) == S_OK)
+        while (devices.Next() == S_OK)
         {
             ++cDevices;
-            CComPtr<IPropertyBag> spBag;
-            EXPECT_EQ(S_OK, spMoniker->BindToStorage(nullptr, nullptr, __uuidof(IPropertyBag),
-                                                     reinterpret_cast<void**>(&spBag)));
-            CComVariant varName, varClsid;
-            EXPECT_EQ(S_OK, spBag->Read(L"FriendlyName", &varName, nullptr));
-            EXPECT_EQ(S_OK, spBag->Read(L"CLSID", &varClsid, nullptr));
-            *pName = varName.bstrVal;
-            ::CLSIDFromString(varClsid.bstrVal, pClsid);
-            spMoniker.Release();
+            CComBSTR bstrName;
+            EXPECT_EQ(S_OK, devices.ReadName(&bstrName));
+            EXPECT_EQ(S_OK, devices.ReadClsid(pClsid));
+            *pName = bstrName.m_str != nullptr ? bstrName.m_str : L"";
         }
         return cDevices;
     };

@@ -3,6 +3,7 @@
 #include "StandinTestSupport.h"
 
 #include "EncoderIds.h"
+#include "dshow/DeviceEnum.h"
 
 namespace {
 
@@ -22,29 +23,19 @@ const CStandin c_rgStandins[] = {
     {&CLSID_AudioCompressorCategory, L"CCITT u-Law", &CLSID_CCITTMuLawEncoder},
 };
 
-// The moniker of the device with that friendly name, as CGraph finds it.
-CComPtr<IMoniker> FindDevice(REFGUID category, const wchar_t* pszName)
+// Creates the filter of the device with that friendly name, found as CGraph
+// finds it.
+HRESULT BindDevice(REFGUID category, const wchar_t* pszName, IBaseFilter** ppFilter)
 {
-    CComPtr<ICreateDevEnum> spDevEnum;
-    CComPtr<IEnumMoniker> spEnum;
-    if (FAILED(spDevEnum.CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER)) ||
-        spDevEnum->CreateClassEnumerator(category, &spEnum, 0) != S_OK)
-        return nullptr;
-    for (;;)
+    CDeviceEnum devices;
+    HRESULT hr = devices.Open(category);
+    while (hr == S_OK && (hr = devices.Next()) == S_OK)
     {
-        CComPtr<IMoniker> spMoniker;
-        if (spEnum->Next(1, &spMoniker, nullptr) != S_OK)
-            return nullptr;
-        CComPtr<IPropertyBag> spBag;
-        if (FAILED(spMoniker->BindToStorage(nullptr, nullptr, __uuidof(IPropertyBag),
-                                            reinterpret_cast<void**>(&spBag))))
-            continue;
-        CComVariant var;
-        var.vt = VT_BSTR;
-        if (SUCCEEDED(spBag->Read(L"FriendlyName", &var, nullptr)) && var.vt == VT_BSTR &&
-            lstrcmpiW(var.bstrVal, pszName) == 0)
-            return spMoniker;
+        CComBSTR bstrName;
+        if (SUCCEEDED(devices.ReadName(&bstrName)) && lstrcmpiW(bstrName, pszName) == 0)
+            return devices.BindFilter(ppFilter);
     }
+    return FAILED(hr) ? hr : VFW_E_NOT_FOUND;
 }
 
 TEST(RegistrationTest, DeviceEnumeratorListsEachStandinAndBindsIt)
@@ -52,11 +43,8 @@ TEST(RegistrationTest, DeviceEnumeratorListsEachStandinAndBindsIt)
     for (const CStandin& standin : c_rgStandins)
     {
         SCOPED_TRACE(testing::Message() << standin.pszName);
-        CComPtr<IMoniker> spMoniker = FindDevice(*standin.pCategory, standin.pszName);
-        ASSERT_TRUE(spMoniker != nullptr);
         CComPtr<IBaseFilter> spFilter;
-        ASSERT_EQ(S_OK, spMoniker->BindToObject(nullptr, nullptr, __uuidof(IBaseFilter),
-                                                reinterpret_cast<void**>(&spFilter)));
+        ASSERT_EQ(S_OK, BindDevice(*standin.pCategory, standin.pszName, &spFilter));
         CLSID clsid = GUID_NULL;
         EXPECT_EQ(S_OK, spFilter->GetClassID(&clsid));
         EXPECT_EQ(*standin.pclsid, clsid);
