@@ -3,6 +3,7 @@
 #include "Graph.h"
 
 #include "dshow/DeviceEnum.h"
+#include "dshow/MediaType.h"
 #include "graph/Ormidex.h"
 #include "graph/VP8Encoder.h"
 
@@ -25,15 +26,6 @@ HRESULT GetClassID(IBaseFilter* pFilter, CLSID* pclsid)
     return pFilter->GetClassID(pclsid);
 }
 
-void FreeMediaType(AM_MEDIA_TYPE* pmt)
-{
-    if (pmt->cbFormat != 0)
-        ::CoTaskMemFree(pmt->pbFormat);
-    if (pmt->pUnk != nullptr)
-        pmt->pUnk->Release();
-    ::CoTaskMemFree(pmt);
-}
-
 // The major type of a pin's first media type; GUID_NULL when it has none.
 GUID FirstMajorType(IPin* pPin)
 {
@@ -45,7 +37,7 @@ GUID FirstMajorType(IPin* pPin)
     if (spEnum->Next(1, &pmt, nullptr) == S_OK && pmt != nullptr)
     {
         majortype = pmt->majortype;
-        FreeMediaType(pmt);
+        DeleteMediaType(pmt);
     }
     return majortype;
 }

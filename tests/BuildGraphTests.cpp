@@ -2,6 +2,8 @@
 // graph manager: creation order, special set-up, connections, failures.
 #include <gtest/gtest.h>
 
+#include "dshow/MediaFormat.h"
+#include "dshow/MediaType.h"
 #include "graph/Graph.h"
 #include "graph/Ormidex.h"
 #include "standins/encoders/EncoderIds.h"
@@ -79,12 +81,11 @@ protected:
 
     DWORD AudioRate()
     {
-        AM_MEDIA_TYPE mt = {};
+        CMediaType mt;
         if (!ConnectionType(szGenerator, L"Audio", &mt))
             return 0;
-        DWORD nRate = mt.cbFormat >= sizeof(WAVEFORMATEX) ? reinterpret_cast<WAVEFORMATEX*>(mt.pbFormat)->nSamplesPerSec : 0;
-        ::CoTaskMemFree(mt.pbFormat);
-        return nRate;
+        const WAVEFORMATEX* pwfx = GetWaveFormat(&mt);
+        return pwfx != nullptr ? pwfx->nSamplesPerSec : 0;
     }
 
     QS_ENCODER_STATUS QSStatus()
@@ -140,14 +141,14 @@ TEST_F(BuildGraphTest, GeneratorQSAndOpusOnBothMedia)
     EXPECT_EQ(std::wstring(szOpus) + L".Output", peerOf(L"Corvasta", L"Audio"));
 
     // The generator's format and the QS encoder's set-up.
-    AM_MEDIA_TYPE mt = {};
+    CMediaType mt;
     ASSERT_TRUE(ConnectionType(szGenerator, L"Video", &mt));
     ASSERT_EQ(FORMAT_VideoInfo, mt.formattype);
-    const VIDEOINFOHEADER* pvih = reinterpret_cast<VIDEOINFOHEADER*>(mt.pbFormat);
+    const VIDEOINFOHEADER* pvih = GetVideoInfo(&mt);
+    ASSERT_TRUE(pvih != nullptr);
     EXPECT_EQ(720, pvih->bmiHeader.biWidth);
     EXPECT_EQ(576, std::abs(pvih->bmiHeader.biHeight));
     EXPECT_EQ(400000, pvih->AvgTimePerFrame); // 25 fps
-    ::CoTaskMemFree(mt.pbFormat);
     EXPECT_EQ(48000u, AudioRate());
 
     QS_ENCODER_STATUS status = QSStatus();
