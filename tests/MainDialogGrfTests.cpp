@@ -169,6 +169,11 @@ TEST_F(GrfModeTest, FailuresFromTheDialog)
         SetControlText(hDlg, IDC_GRF_FILE, text.c_str());
         EXPECT_EQ(ExpectedBoxText(L"Can't build graph", STG_E_FILEALREADYEXISTS, L"Error 0x80030050"),
                   PressExpectingBox(hDlg, IDC_BUILD_GRAPH));
+        // A real file whose first filter this platform lacks.
+        std::wstring real = FixtureFolder() + L"flipcam-rgb24-csc-vmr.grf";
+        SetControlText(hDlg, IDC_GRF_FILE, real.c_str());
+        EXPECT_EQ(ExpectedBoxText(L"Can't build graph", REGDB_E_CLASSNOTREG, L"Error 0x80040154"),
+                  PressExpectingBox(hDlg, IDC_BUILD_GRAPH));
         SetControlText(hDlg, IDC_GRF_FILE, noServer.c_str());
         EXPECT_EQ(ExpectedBoxText(L"Can't insert server or source filter to graph", S_FALSE, L"Error 0x1"),
                   PressExpectingBox(hDlg, IDC_BUILD_GRAPH));
