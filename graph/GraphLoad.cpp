@@ -38,70 +38,87 @@ bool IsSourceShaped(IBaseFilter* pFilter)
     return nInputs == 0 && nOutputs > 0;
 }
 
+enum EWalkStep
+{
+    eWalkNone,
+    eWalkEnum,
+    eWalkNext,
+};
+
+// Offers the graph's filters one at a time, in the graph manager's order, to
+// fTake, which answers S_FALSE to go on; anything else ends the walk and is
+// returned. The end of the filters is S_FALSE. *peFailed names the
+// enumeration call that failed, if one did.
+template <class F>
+HRESULT WalkFilters(IFilterGraph* pGraph, EWalkStep* peFailed, F fTake)
+{
+    *peFailed = eWalkNone;
+    CComPtr<IEnumFilters> spEnumFilters;
+    HRESULT hr = pGraph->EnumFilters(&spEnumFilters);
+    if (FAILED(hr))
+    {
+        *peFailed = eWalkEnum;
+        return hr;
+    }
+    for (;;)
+    {
+        CComPtr<IBaseFilter> spFilter;
+        hr = spEnumFilters->Next(1, &spFilter, nullptr);
+        if (hr == S_FALSE)
+            return S_FALSE;
+        if (hr != S_OK)
+        {
+            *peFailed = eWalkNext;
+            return hr;
+        }
+        if ((hr = fTake(spFilter)) != S_FALSE)
+            return hr;
+    }
+}
+
 } // namespace
 
 HRESULT CGraph::FindSource()
 {
     if (m_spGraph == nullptr || m_spSource != nullptr)
         return E_FAIL;
-    CComPtr<IEnumFilters> spEnumFilters;
-    HRESULT hr = m_spGraph->EnumFilters(&spEnumFilters);
-    if (FAILED(hr))
-    {
-        ATLASSERT(!L"CGraph::FindSource(): m_spGraph.EnumFilters() FAILED");
-        return hr;
-    }
-    for (;;)
-    {
-        CComPtr<IBaseFilter> spFilter;
-        hr = spEnumFilters->Next(1, &spFilter, nullptr);
-        if (hr == S_FALSE)
+    EWalkStep eFailed = eWalkNone;
+    HRESULT hr = WalkFilters(m_spGraph, &eFailed, [this](IBaseFilter* pFilter) {
+        if (!IsSourceShaped(pFilter))
             return S_FALSE;
-        if (hr != S_OK)
-        {
-            ATLASSERT(!L"CGraph::FindSource(): spEnumFilters->Next() FAILED");
-            return hr;
-        }
-        if (IsSourceShaped(spFilter))
-        {
-            m_spSource = spFilter;
-            return S_OK;
-        }
-    }
+        m_spSource = pFilter;
+        return S_OK;
+    });
+    if (eFailed == eWalkEnum)
+        ATLASSERT(!L"CGraph::FindSource(): m_spGraph.EnumFilters() FAILED");
+    else if (eFailed == eWalkNext)
+        ATLASSERT(!L"CGraph::FindSource(): spEnumFilters->Next() FAILED");
+    return hr;
 }
 
 HRESULT CGraph::FindServer()
 {
     if (m_spGraph == nullptr || m_spServer != nullptr)
         return E_FAIL;
-    CComPtr<IEnumFilters> spEnumFilters;
-    HRESULT hr = m_spGraph->EnumFilters(&spEnumFilters);
-    if (FAILED(hr))
-    {
-        ATLASSERT(!L"CGraph::FindServer(): m_spGraph.EnumFilters() FAILED");
-        return hr;
-    }
-    for (;;)
-    {
-        CComPtr<IBaseFilter> spFilter;
-        hr = spEnumFilters->Next(1, &spFilter, nullptr);
-        if (hr == S_FALSE)
-            return S_FALSE;
-        if (hr != S_OK)
-        {
-            ATLASSERT(!L"CGraph::FindServer(): spEnumFilters->Next() FAILED");
-            return hr;
-        }
+    EWalkStep eFailed = eWalkNone;
+    HRESULT hr = WalkFilters(m_spGraph, &eFailed, [this](IBaseFilter* pFilter) {
         CLSID clsid = GUID_NULL;
-        hr = spFilter->GetClassID(&clsid);
-        if (FAILED(hr))
+        HRESULT hrClass = pFilter->GetClassID(&clsid);
+        if (FAILED(hrClass))
         {
             ATLASSERT(!L"CGraph::FindServer(): spFilter->GetClassID() FAILED");
-            return hr;
+            return hrClass;
         }
-        if (clsid == CLSID_CorvastaFilter)
-            return spFilter.QueryInterface(&m_spServer);
-    }
+        if (clsid != CLSID_CorvastaFilter)
+            return S_FALSE;
+        // The query's result is the search's, whatever it is.
+        return pFilter->QueryInterface(__uuidof(IServerControl), reinterpret_cast<void**>(&m_spServer));
+    });
+    if (eFailed == eWalkEnum)
+        ATLASSERT(!L"CGraph::FindServer(): m_spGraph.EnumFilters() FAILED");
+    else if (eFailed == eWalkNext)
+        ATLASSERT(!L"CGraph::FindServer(): spEnumFilters->Next() FAILED");
+    return hr;
 }
 
 HRESULT CGraph::FindEncoder(bool bVideo)
