@@ -1,6 +1,7 @@
 // Locating the source, the Corvasta filter and the encoders of a loaded graph.
 #include "Graph.h"
 
+#include "dshow/MediaType.h"
 #include "graph/ComponentIds.h"
 
 namespace {
@@ -146,16 +147,10 @@ HRESULT CGraph::FindEncoder(bool bVideo)
         if (spPin->ConnectedTo(&spConnected) != S_OK)
             continue;
 
-        AM_MEDIA_TYPE mt = {};
+        CMediaType mt;
         if (FAILED(hr = spPin->ConnectionMediaType(&mt)))
             return hr;
-        GUID majortype = mt.majortype;
-        // Only the major type is wanted: free the rest at once.
-        if (mt.cbFormat != 0)
-            ::CoTaskMemFree(mt.pbFormat);
-        if (mt.pUnk != nullptr)
-            mt.pUnk->Release();
-        if (majortype != majortypeWanted)
+        if (mt.majortype != majortypeWanted)
             continue;
 
         PIN_INFO info = {};

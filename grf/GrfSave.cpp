@@ -4,6 +4,7 @@
 
 #include "atlbase.h"
 
+#include "dshow/MediaType.h"
 #include "grf/GrfCom.h"
 
 namespace grf {
@@ -91,7 +92,7 @@ HRESULT PinName(IPin* pPin, std::u16string* pName)
 
 HRESULT SaveMediaType(IPin* pPin, MediaType* pOut)
 {
-    AM_MEDIA_TYPE mt = {};
+    CMediaType mt;
     HRESULT hr = pPin->ConnectionMediaType(&mt);
     if (FAILED(hr))
         return hr;
@@ -103,10 +104,6 @@ HRESULT SaveMediaType(IPin* pPin, MediaType* pOut)
     pOut->formattype = FromGUID(mt.formattype);
     if (mt.cbFormat != 0 && mt.pbFormat != nullptr)
         pOut->format.assign(mt.pbFormat, mt.pbFormat + mt.cbFormat);
-    if (mt.cbFormat != 0)
-        ::CoTaskMemFree(mt.pbFormat);
-    if (mt.pUnk != nullptr)
-        mt.pUnk->Release();
     return S_OK;
 }
 
