@@ -1,8 +1,10 @@
 #include "AudioTypes.h"
 
+#include "dshow/MediaFormat.h"
+
 const WAVEFORMATEX* Pcm16Format(const AM_MEDIA_TYPE* pmt)
 {
-    const WAVEFORMATEX* pwfx = KitWaveFormat(pmt);
+    const WAVEFORMATEX* pwfx = GetWaveFormat(pmt);
     if (pmt->majortype != MEDIATYPE_Audio || pmt->subtype != MEDIASUBTYPE_PCM || pwfx == nullptr)
         return nullptr;
     if (pwfx->wFormatTag != WAVE_FORMAT_PCM || pwfx->wBitsPerSample != 16 ||
@@ -12,7 +14,7 @@ const WAVEFORMATEX* Pcm16Format(const AM_MEDIA_TYPE* pmt)
     return pwfx;
 }
 
-HRESULT MakeAudioType(CKitMediaType* pmt, REFGUID subtype, WORD wFormatTag, DWORD nSamplesPerSec,
+HRESULT MakeAudioType(CMediaType* pmt, REFGUID subtype, WORD wFormatTag, DWORD nSamplesPerSec,
                       WORD nChannels, WORD wBitsPerSample, WORD nBlockAlign,
                       DWORD nAvgBytesPerSec)
 {

@@ -1,6 +1,7 @@
 #include "EncoderPages.h"
 
-#include "KitMediaType.h"
+#include "dshow/MediaFormat.h"
+#include "dshow/MediaType.h"
 
 #include <cwchar>
 #include <string>
@@ -68,18 +69,17 @@ void COpusEncoderPage::OnCreateControls()
 {
     std::wstring text = L"Input not connected";
     CComPtr<IPin> spInput;
-    AM_MEDIA_TYPE mt = {};
+    CMediaType mt;
     if (m_spFilter && SUCCEEDED(m_spFilter->FindPin(L"Input", &spInput)) &&
         spInput->ConnectionMediaType(&mt) == S_OK)
     {
-        if (const WAVEFORMATEX* pwfx = KitWaveFormat(&mt))
+        if (const WAVEFORMATEX* pwfx = GetWaveFormat(&mt))
         {
             wchar_t sz[128];
             swprintf(sz, ARRAYSIZE(sz), L"Input: %lu Hz, %u channel(s); 20 ms frames",
                      pwfx->nSamplesPerSec, pwfx->nChannels);
             text = sz;
         }
-        KitFreeMediaType(mt);
     }
     AddLabel(8, 8, 240, 16, text.c_str());
 }

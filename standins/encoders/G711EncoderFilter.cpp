@@ -21,7 +21,7 @@ HRESULT CG711Encoder::CheckInputType(const AM_MEDIA_TYPE* pmt)
     return Pcm16Format(pmt) ? S_OK : VFW_E_TYPE_NOT_ACCEPTED;
 }
 
-HRESULT CG711Encoder::GetOutputType(ULONG iPosition, CKitMediaType* pmt)
+HRESULT CG711Encoder::GetOutputType(ULONG iPosition, CMediaType* pmt)
 {
     const WAVEFORMATEX* pwfxIn = Pcm16Format(&InputPin()->MediaType());
     if (iPosition > 0 || pwfxIn == nullptr)

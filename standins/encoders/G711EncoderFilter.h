@@ -9,7 +9,7 @@ class CG711Encoder : public CKitTransformFilter
 {
 public:
     HRESULT CheckInputType(const AM_MEDIA_TYPE* pmt) override;
-    HRESULT GetOutputType(ULONG iPosition, CKitMediaType* pmt) override;
+    HRESULT GetOutputType(ULONG iPosition, CMediaType* pmt) override;
     HRESULT GetOutputBufferSize(ALLOCATOR_PROPERTIES* pRequest) override;
     HRESULT Transform(IMediaSample* pIn, IMediaSample* pOut) override;
 

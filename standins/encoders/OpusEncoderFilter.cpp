@@ -49,7 +49,7 @@ size_t COpusEncoder::FrameSamples() const
     return static_cast<size_t>(pwfx->nSamplesPerSec / 50) * pwfx->nChannels;
 }
 
-HRESULT COpusEncoder::GetOutputType(ULONG iPosition, CKitMediaType* pmt)
+HRESULT COpusEncoder::GetOutputType(ULONG iPosition, CMediaType* pmt)
 {
     const WAVEFORMATEX* pwfxIn = Pcm16Format(&InputPin()->MediaType());
     if (iPosition > 0 || pwfxIn == nullptr)

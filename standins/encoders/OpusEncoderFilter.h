@@ -18,7 +18,7 @@ public:
     HRESULT Init() override;
 
     HRESULT CheckInputType(const AM_MEDIA_TYPE* pmt) override;
-    HRESULT GetOutputType(ULONG iPosition, CKitMediaType* pmt) override;
+    HRESULT GetOutputType(ULONG iPosition, CMediaType* pmt) override;
     HRESULT GetOutputBufferSize(ALLOCATOR_PROPERTIES* pRequest) override;
 
     // The TOC byte of a 20 ms CELT frame at a rate, for mono or stereo.

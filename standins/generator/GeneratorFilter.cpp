@@ -196,7 +196,7 @@ DWORD COrmidexGenerator::AudioChunkSamples() const
     return static_cast<DWORD>((m_nSampleRate + c_nAudioChunksPerSecond - 1) / c_nAudioChunksPerSecond);
 }
 
-HRESULT COrmidexGenerator::VideoType(bool bYUY2, CKitMediaType* pmt) const
+HRESULT COrmidexGenerator::VideoType(bool bYUY2, CMediaType* pmt) const
 {
     auto* pvi = reinterpret_cast<VIDEOINFOHEADER*>(pmt->AllocFormat(sizeof(VIDEOINFOHEADER)));
     if (pvi == nullptr)
@@ -220,7 +220,7 @@ HRESULT COrmidexGenerator::VideoType(bool bYUY2, CKitMediaType* pmt) const
     return S_OK;
 }
 
-HRESULT COrmidexGenerator::AudioType(CKitMediaType* pmt) const
+HRESULT COrmidexGenerator::AudioType(CMediaType* pmt) const
 {
     auto* pwfx = reinterpret_cast<WAVEFORMATEX*>(pmt->AllocFormat(sizeof(WAVEFORMATEX)));
     if (pwfx == nullptr)
@@ -240,7 +240,7 @@ HRESULT COrmidexGenerator::AudioType(CKitMediaType* pmt) const
 }
 
 // The configured colour space first, then the other one at the same size.
-HRESULT COrmidexGenerator::GetMediaType(CKitPin* pPin, ULONG iPosition, CKitMediaType* pmt)
+HRESULT COrmidexGenerator::GetMediaType(CKitPin* pPin, ULONG iPosition, CMediaType* pmt)
 {
     CKitAutoLock lock(FilterLock());
     if (pPin == m_pVideoPin && iPosition < 2)
@@ -254,7 +254,7 @@ HRESULT COrmidexGenerator::CheckMediaType(CKitPin* pPin, const AM_MEDIA_TYPE* pm
 {
     for (ULONG i = 0;; ++i)
     {
-        CKitMediaType mt;
+        CMediaType mt;
         if (GetMediaType(pPin, i, &mt) != S_OK)
             return VFW_E_TYPE_NOT_ACCEPTED;
         if (mt.Equals(pmt))

@@ -46,7 +46,7 @@ public:
 
     // Kit hooks
     HRESULT CheckMediaType(CKitPin* pPin, const AM_MEDIA_TYPE* pmt) override;
-    HRESULT GetMediaType(CKitPin* pPin, ULONG iPosition, CKitMediaType* pmt) override;
+    HRESULT GetMediaType(CKitPin* pPin, ULONG iPosition, CMediaType* pmt) override;
     HRESULT DecideBufferSize(CKitOutputPin* pPin, IMemAllocator* pAlloc,
                              ALLOCATOR_PROPERTIES* pRequest) override;
     HRESULT StartStream(CKitSourcePin* pPin, REFERENCE_TIME tPosition) override;
@@ -63,8 +63,8 @@ private:
     // change under a connected pin.
     HRESULT CheckVideoChange(bool bYUY2, LONG nWidth, LONG nHeight, double dFrameRate) const;
     HRESULT CheckRateChange(LONG nHz) const;
-    HRESULT VideoType(bool bYUY2, CKitMediaType* pmt) const;
-    HRESULT AudioType(CKitMediaType* pmt) const;
+    HRESULT VideoType(bool bYUY2, CMediaType* pmt) const;
+    HRESULT AudioType(CMediaType* pmt) const;
     HRESULT FillVideo(IMediaSample* pSample);
     HRESULT FillAudio(IMediaSample* pSample);
     REFERENCE_TIME FrameLength() const;

@@ -97,7 +97,7 @@ HRESULT CKitEnumMediaTypes::Create(CKitPin* pPin, IEnumMediaTypes** ppEnum)
     CKitEnumMediaTypes* pEnum = new (std::nothrow) CKitEnumMediaTypes(pPin);
     if (pEnum == nullptr)
         return E_OUTOFMEMORY;
-    CKitMediaType mt;
+    CMediaType mt;
     for (ULONG i = 0; pPin->GetMediaType(i, &mt) == S_OK; ++i)
     {
         pEnum->m_rgTypes.push_back(mt);
@@ -153,11 +153,11 @@ STDMETHODIMP CKitEnumMediaTypes::Next(ULONG cTypes, AM_MEDIA_TYPE** ppTypes, ULO
     ULONG cFetched = 0;
     while (cFetched < cTypes && m_iPosition < m_rgTypes.size())
     {
-        AM_MEDIA_TYPE* pmt = KitCreateMediaType(&m_rgTypes[m_iPosition]);
+        AM_MEDIA_TYPE* pmt = CreateMediaType(&m_rgTypes[m_iPosition]);
         if (pmt == nullptr)
         {
             while (cFetched > 0)
-                KitDeleteMediaType(ppTypes[--cFetched]);
+                DeleteMediaType(ppTypes[--cFetched]);
             return E_OUTOFMEMORY;
         }
         ppTypes[cFetched++] = pmt;

@@ -48,6 +48,6 @@ private:
 
     LONG m_cRef;
     CComPtr<IPin> m_spPin;
-    std::vector<CKitMediaType> m_rgTypes;
+    std::vector<CMediaType> m_rgTypes;
     ULONG m_iPosition;
 };

@@ -297,7 +297,7 @@ HRESULT CKitFilter::CheckMediaType(CKitPin*, const AM_MEDIA_TYPE*)
     return VFW_E_TYPE_NOT_ACCEPTED;
 }
 
-HRESULT CKitFilter::GetMediaType(CKitPin*, ULONG, CKitMediaType*)
+HRESULT CKitFilter::GetMediaType(CKitPin*, ULONG, CMediaType*)
 {
     return VFW_S_NO_MORE_ITEMS;
 }

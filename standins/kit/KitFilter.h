@@ -5,8 +5,8 @@
 
 #include "KitCore.h"
 #include "KitFaults.h"
-#include "KitMediaType.h"
 #include "KitPersist.h"
+#include "dshow/MediaType.h"
 
 #include <ocidl.h>
 
@@ -69,7 +69,7 @@ public:
     // Pin hooks, called by the kit's pins with the pin that asks.
     virtual HRESULT CheckMediaType(CKitPin* pPin, const AM_MEDIA_TYPE* pmt);
     // VFW_S_NO_MORE_ITEMS past the last type.
-    virtual HRESULT GetMediaType(CKitPin* pPin, ULONG iPosition, CKitMediaType* pmt);
+    virtual HRESULT GetMediaType(CKitPin* pPin, ULONG iPosition, CMediaType* pmt);
     virtual HRESULT CompleteConnect(CKitPin* pPin, IPin* pPeer);
     virtual void BreakConnect(CKitPin* pPin);
     // Sets the allocator's properties for an output pin (SetProperties).

@@ -41,7 +41,7 @@ STDMETHODIMP CKitOutputPin::Connect(IPin* pReceivePin, const AM_MEDIA_TYPE* pmt)
         return TryConnection(pReceivePin, pmt);
 
     // Our own types first, in our order; then the ones the peer proposes.
-    CKitMediaType mt;
+    CMediaType mt;
     for (ULONG i = 0; GetMediaType(i, &mt) == S_OK; ++i)
     {
         if (Matches(pmt, &mt) && SUCCEEDED(TryConnection(pReceivePin, &mt)))
@@ -57,7 +57,7 @@ STDMETHODIMP CKitOutputPin::Connect(IPin* pReceivePin, const AM_MEDIA_TYPE* pmt)
             HRESULT hr = E_FAIL;
             if (Matches(pmt, pmtPeer))
                 hr = TryConnection(pReceivePin, pmtPeer);
-            KitDeleteMediaType(pmtPeer);
+            DeleteMediaType(pmtPeer);
             pmtPeer = nullptr;
             if (SUCCEEDED(hr))
                 return S_OK;

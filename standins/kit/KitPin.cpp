@@ -90,7 +90,7 @@ STDMETHODIMP CKitPin::ConnectionMediaType(AM_MEDIA_TYPE* pmt)
         memset(pmt, 0, sizeof(*pmt));
         return VFW_E_NOT_CONNECTED;
     }
-    return KitCopyMediaType(pmt, &m_mt);
+    return CopyMediaType(pmt, &m_mt);
 }
 
 STDMETHODIMP CKitPin::QueryPinInfo(PIN_INFO* pInfo)
@@ -167,7 +167,7 @@ HRESULT CKitPin::CheckMediaType(const AM_MEDIA_TYPE* pmt)
     return m_pFilter->CheckMediaType(this, pmt);
 }
 
-HRESULT CKitPin::GetMediaType(ULONG iPosition, CKitMediaType* pmt)
+HRESULT CKitPin::GetMediaType(ULONG iPosition, CMediaType* pmt)
 {
     return m_pFilter->GetMediaType(this, iPosition, pmt);
 }

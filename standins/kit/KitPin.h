@@ -41,7 +41,7 @@ public:
     // The peer and the type change only while the filter is stopped, so
     // streaming code may read them without the lock.
     IPin* Peer() const { return m_spPeer; }
-    const CKitMediaType& MediaType() const { return m_mt; }
+    const CMediaType& MediaType() const { return m_mt; }
     bool HidesInterface(const wchar_t* pszInterface) const
     {
         return m_pFilter->HidesInterface(pszInterface);
@@ -55,7 +55,7 @@ public:
 
     // Hooks; by default they ask the filter.
     virtual HRESULT CheckMediaType(const AM_MEDIA_TYPE* pmt);
-    virtual HRESULT GetMediaType(ULONG iPosition, CKitMediaType* pmt);
+    virtual HRESULT GetMediaType(ULONG iPosition, CMediaType* pmt);
 
 protected:
     virtual void* GetInterface(REFIID riid);
@@ -68,7 +68,7 @@ protected:
     std::wstring m_name;
     PIN_DIRECTION m_dir;
     CComPtr<IPin> m_spPeer;
-    CKitMediaType m_mt;
+    CMediaType m_mt;
 };
 
 class CKitInputPin : public CKitPin, public IMemInputPin

@@ -44,7 +44,7 @@ HRESULT CKitTransformFilter::CheckMediaType(CKitPin* pPin, const AM_MEDIA_TYPE* 
     return CheckOutputType(pmt);
 }
 
-HRESULT CKitTransformFilter::GetMediaType(CKitPin* pPin, ULONG iPosition, CKitMediaType* pmt)
+HRESULT CKitTransformFilter::GetMediaType(CKitPin* pPin, ULONG iPosition, CMediaType* pmt)
 {
     if (pPin->Direction() == PINDIR_INPUT || m_pInput == nullptr || !m_pInput->IsConnected())
         return VFW_S_NO_MORE_ITEMS;
@@ -53,7 +53,7 @@ HRESULT CKitTransformFilter::GetMediaType(CKitPin* pPin, ULONG iPosition, CKitMe
 
 HRESULT CKitTransformFilter::CheckOutputType(const AM_MEDIA_TYPE* pmt)
 {
-    CKitMediaType mt;
+    CMediaType mt;
     for (ULONG i = 0; GetOutputType(i, &mt) == S_OK; ++i)
     {
         if (mt.majortype == pmt->majortype && mt.subtype == pmt->subtype &&

@@ -32,7 +32,7 @@ public:
     CKitTransformOutputPin* OutputPin() const { return m_pOutput; }
 
     HRESULT CheckMediaType(CKitPin* pPin, const AM_MEDIA_TYPE* pmt) override;
-    HRESULT GetMediaType(CKitPin* pPin, ULONG iPosition, CKitMediaType* pmt) override;
+    HRESULT GetMediaType(CKitPin* pPin, ULONG iPosition, CMediaType* pmt) override;
     HRESULT DecideBufferSize(CKitOutputPin* pPin, IMemAllocator* pAlloc,
                              ALLOCATOR_PROPERTIES* pRequest) override;
     HRESULT Receive(CKitInputPin* pPin, IMediaSample* pSample) override;
@@ -54,7 +54,7 @@ protected:
     virtual HRESULT CheckInputType(const AM_MEDIA_TYPE* pmt) = 0;
     // The output types for the connected input type; VFW_S_NO_MORE_ITEMS past
     // the last one.
-    virtual HRESULT GetOutputType(ULONG iPosition, CKitMediaType* pmt) = 0;
+    virtual HRESULT GetOutputType(ULONG iPosition, CMediaType* pmt) = 0;
     // By default, any type that GetOutputType lists.
     virtual HRESULT CheckOutputType(const AM_MEDIA_TYPE* pmt);
     // Fills cBuffers and cbBuffer for the output allocator.

@@ -6,6 +6,7 @@
 #include "G711.h"
 #include "TestPattern.h"
 #include "EncoderIds.h"
+#include "dshow/MediaFormat.h"
 #include "graph/Ormidex.h"
 
 namespace {
@@ -71,7 +72,7 @@ TEST_F(AudioEncoderTest, CcittEncodersCompandTheTone)
         SetUp();
         CComPtr<IBaseFilter> spEncoder = BuildChain(*test.pclsid, 8000);
         CTestSinkInput connected = m_pSink->Input(0);
-        const WAVEFORMATEX* pwfx = KitWaveFormat(&connected.mt);
+        const WAVEFORMATEX* pwfx = GetWaveFormat(&connected.mt);
         ASSERT_TRUE(pwfx != nullptr);
         EXPECT_EQ(test.wTag, pwfx->wFormatTag);
         EXPECT_EQ(8000u, pwfx->nSamplesPerSec);

@@ -4,6 +4,7 @@
 
 #include "FaultSwitch.h"
 #include "TestPattern.h"
+#include "dshow/MediaFormat.h"
 #include "graph/Ormidex.h"
 
 namespace {
@@ -36,9 +37,9 @@ protected:
         StandinGraphTest::TearDown();
     }
 
-    CKitMediaType PinType(const wchar_t* pszPin)
+    CMediaType PinType(const wchar_t* pszPin)
     {
-        CKitMediaType mt;
+        CMediaType mt;
         EXPECT_EQ(S_OK, FirstMediaType(FindPin(m_spGenerator, pszPin), &mt));
         return mt;
     }
@@ -49,18 +50,18 @@ protected:
 
 TEST_F(GeneratorTest, OffersPalVideoAndA48kToneByDefault)
 {
-    CKitMediaType mtVideo = PinType(L"Video");
+    CMediaType mtVideo = PinType(L"Video");
     EXPECT_EQ(MEDIATYPE_Video, mtVideo.majortype);
     EXPECT_EQ(MEDIASUBTYPE_RGB32, mtVideo.subtype);
-    const VIDEOINFOHEADER* pvi = KitVideoInfo(&mtVideo);
+    const VIDEOINFOHEADER* pvi = GetVideoInfo(&mtVideo);
     ASSERT_TRUE(pvi != nullptr);
     EXPECT_EQ(720, pvi->bmiHeader.biWidth);
     EXPECT_EQ(576, pvi->bmiHeader.biHeight);
     EXPECT_EQ(c_tFrame25, pvi->AvgTimePerFrame);
 
-    CKitMediaType mtAudio = PinType(L"Audio");
+    CMediaType mtAudio = PinType(L"Audio");
     EXPECT_EQ(MEDIATYPE_Audio, mtAudio.majortype);
-    const WAVEFORMATEX* pwfx = KitWaveFormat(&mtAudio);
+    const WAVEFORMATEX* pwfx = GetWaveFormat(&mtAudio);
     ASSERT_TRUE(pwfx != nullptr);
     EXPECT_EQ(WAVE_FORMAT_PCM, pwfx->wFormatTag);
     EXPECT_EQ(48000u, pwfx->nSamplesPerSec);
@@ -79,12 +80,12 @@ TEST_F(GeneratorTest, SlotsReachTheirMethods)
     for (int nSlot : {4, 10, 12, 36, 38})
         EXPECT_EQ(E_NOTIMPL, CallSlot(m_spControl, nSlot)) << "slot " << nSlot;
 
-    CKitMediaType mtVideo = PinType(L"Video");
+    CMediaType mtVideo = PinType(L"Video");
     EXPECT_EQ(MEDIASUBTYPE_YUY2, mtVideo.subtype);
-    EXPECT_EQ(320, KitVideoInfo(&mtVideo)->bmiHeader.biWidth);
-    EXPECT_EQ(333333, KitVideoInfo(&mtVideo)->AvgTimePerFrame);
-    CKitMediaType mtAudio = PinType(L"Audio");
-    EXPECT_EQ(8000u, KitWaveFormat(&mtAudio)->nSamplesPerSec);
+    EXPECT_EQ(320, GetVideoInfo(&mtVideo)->bmiHeader.biWidth);
+    EXPECT_EQ(333333, GetVideoInfo(&mtVideo)->AvgTimePerFrame);
+    CMediaType mtAudio = PinType(L"Audio");
+    EXPECT_EQ(8000u, GetWaveFormat(&mtAudio)->nSamplesPerSec);
 }
 
 TEST_F(GeneratorTest, RefusesFormatsItCannotMake)

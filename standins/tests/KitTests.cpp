@@ -77,7 +77,7 @@ TEST_F(KitGraphTest, ClipStreamsInOrderAndCompletes)
     AM_MEDIA_TYPE mt = {};
     ASSERT_EQ(S_OK, m_pSink->InputPin(0)->ConnectionMediaType(&mt));
     EXPECT_EQ(MEDIATYPE_Video, mt.majortype);
-    KitFreeMediaType(mt);
+    FreeMediaType(mt);
 
     ASSERT_EQ(S_OK, Control(&IMediaControl::Run));
     ASSERT_EQ(S_OK, WaitForGraphEvent(m_spGraph, EC_COMPLETE, c_dwTimeout));
@@ -197,7 +197,7 @@ TEST_F(KitGraphTest, ConnectionRulesAndRefusals)
     EXPECT_EQ(S_FALSE, spTypes->Next(2, rgTypes, &cFetched));
     ASSERT_EQ(1u, cFetched);
     EXPECT_EQ(MEDIATYPE_Video, rgTypes[0]->majortype);
-    KitDeleteMediaType(rgTypes[0]);
+    DeleteMediaType(rgTypes[0]);
     spOut.Release();
 }
 

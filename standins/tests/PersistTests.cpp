@@ -7,6 +7,7 @@
 #include "EncoderIds.h"
 #include "FaultSwitch.h"
 #include "TestPattern.h"
+#include "dshow/MediaFormat.h"
 #include "graph/Ormidex.h"
 #include "graph/VP8Encoder.h"
 
@@ -83,24 +84,24 @@ CComPtr<IBaseFilter> NewStandin(REFCLSID clsid)
     return spFilter;
 }
 
-CKitMediaType PinType(IBaseFilter* pFilter, const wchar_t* pszPin)
+CMediaType PinType(IBaseFilter* pFilter, const wchar_t* pszPin)
 {
-    CKitMediaType mt;
+    CMediaType mt;
     EXPECT_EQ(S_OK, FirstMediaType(FindPin(pFilter, pszPin), &mt));
     return mt;
 }
 
 DWORD SampleRate(IBaseFilter* pGenerator)
 {
-    CKitMediaType mt = PinType(pGenerator, L"Audio");
-    const WAVEFORMATEX* pwfx = KitWaveFormat(&mt);
+    CMediaType mt = PinType(pGenerator, L"Audio");
+    const WAVEFORMATEX* pwfx = GetWaveFormat(&mt);
     return pwfx ? pwfx->nSamplesPerSec : 0;
 }
 
 LONG VideoWidth(IBaseFilter* pGenerator)
 {
-    CKitMediaType mt = PinType(pGenerator, L"Video");
-    const VIDEOINFOHEADER* pvi = KitVideoInfo(&mt);
+    CMediaType mt = PinType(pGenerator, L"Video");
+    const VIDEOINFOHEADER* pvi = GetVideoInfo(&mt);
     return pvi ? pvi->bmiHeader.biWidth : 0;
 }
 
@@ -173,7 +174,7 @@ TEST_F(GeneratorPersistTest, SettingsComeBackInANewGeneratorThatTakesTheSavedCon
     const BYTE rgbRate[] = {0x40, 0x1F, 0, 0}; // 8000, the last field
     EXPECT_EQ(0, memcmp(rgbRate, &record[36], sizeof(rgbRate)));
 
-    CKitMediaType mtVideo = PinType(spSaved, L"Video"), mtAudio = PinType(spSaved, L"Audio");
+    CMediaType mtVideo = PinType(spSaved, L"Video"), mtAudio = PinType(spSaved, L"Audio");
     AddSink(2);
     CComPtr<IBaseFilter> spDefault = Add(CLSID_OrmidexVideoGenerator, L"Default");
     EXPECT_EQ(VFW_E_TYPE_NOT_ACCEPTED,

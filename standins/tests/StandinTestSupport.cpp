@@ -13,7 +13,7 @@ CComPtr<IPin> FindPin(IBaseFilter* pFilter, const wchar_t* pszName)
     return spPin;
 }
 
-HRESULT FirstMediaType(IPin* pPin, CKitMediaType* pmt)
+HRESULT FirstMediaType(IPin* pPin, CMediaType* pmt)
 {
     CComPtr<IEnumMediaTypes> spEnum;
     HRESULT hr = pPin->EnumMediaTypes(&spEnum);
@@ -22,9 +22,8 @@ HRESULT FirstMediaType(IPin* pPin, CKitMediaType* pmt)
     AM_MEDIA_TYPE* pmtFirst = nullptr;
     if ((hr = spEnum->Next(1, &pmtFirst, nullptr)) != S_OK)
         return FAILED(hr) ? hr : E_FAIL;
-    hr = pmt->Set(pmtFirst);
-    KitDeleteMediaType(pmtFirst);
-    return hr;
+    pmt->Attach(pmtFirst);
+    return S_OK;
 }
 
 void StandinGraphTest::SetUp()

@@ -19,7 +19,7 @@ HRESULT CallSlot(void* pItf, int nSlot, TArgs... args)
 HRESULT CreateStandin(REFCLSID clsid, IBaseFilter** ppFilter);
 CComPtr<IPin> FindPin(IBaseFilter* pFilter, const wchar_t* pszName);
 // The first media type a pin offers.
-HRESULT FirstMediaType(IPin* pPin, CKitMediaType* pmt);
+HRESULT FirstMediaType(IPin* pPin, CMediaType* pmt);
 
 // A filter graph with stand-ins and a test sink: filters are added under
 // their names and connected directly; everything is released at the end,

@@ -40,7 +40,7 @@ HRESULT CTestSource::Init()
     return S_OK;
 }
 
-HRESULT CTestSource::GetMediaType(CKitPin*, ULONG iPosition, CKitMediaType* pmt)
+HRESULT CTestSource::GetMediaType(CKitPin*, ULONG iPosition, CMediaType* pmt)
 {
     if (iPosition > 0)
         return VFW_S_NO_MORE_ITEMS;

@@ -17,7 +17,7 @@ public:
 
     HRESULT Init() override;
     HRESULT CheckMediaType(CKitPin* pPin, const AM_MEDIA_TYPE* pmt) override;
-    HRESULT GetMediaType(CKitPin* pPin, ULONG iPosition, CKitMediaType* pmt) override;
+    HRESULT GetMediaType(CKitPin* pPin, ULONG iPosition, CMediaType* pmt) override;
     HRESULT DecideBufferSize(CKitOutputPin* pPin, IMemAllocator* pAlloc,
                              ALLOCATOR_PROPERTIES* pRequest) override;
     HRESULT StartStream(CKitSourcePin* pPin, REFERENCE_TIME tPosition) override;
@@ -47,7 +47,7 @@ struct CTestSinkInput
     std::vector<REFERENCE_TIME> rgStarts;
     std::vector<bool> rgSyncPoints;
     std::vector<std::vector<BYTE>> rgPayloads;
-    CKitMediaType mt;
+    CMediaType mt;
 };
 
 class CTestSink : public CKitSinkFilter

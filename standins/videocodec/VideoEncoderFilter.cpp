@@ -1,5 +1,7 @@
 #include "VideoEncoderFilter.h"
 
+#include "dshow/MediaFormat.h"
+
 CVideoEncoderFilter::CVideoEncoderFilter(const wchar_t* pszFaultName, REFCLSID clsid,
                                          REFGUID subtypeOut, DWORD dwFourCC,
                                          ULONG ulKeyFrameInterval)
@@ -13,7 +15,7 @@ CVideoEncoderFilter::CVideoEncoderFilter(const wchar_t* pszFaultName, REFCLSID c
 
 HRESULT CVideoEncoderFilter::CheckInputType(const AM_MEDIA_TYPE* pmt)
 {
-    const VIDEOINFOHEADER* pvi = KitVideoInfo(pmt);
+    const VIDEOINFOHEADER* pvi = GetVideoInfo(pmt);
     if (pmt->majortype != MEDIATYPE_Video || pvi == nullptr)
         return VFW_E_TYPE_NOT_ACCEPTED;
     bool bYUY2 = pmt->subtype == MEDIASUBTYPE_YUY2;
@@ -31,18 +33,18 @@ HRESULT CVideoEncoderFilter::CompleteConnect(CKitPin* pPin, IPin* pPeer)
 {
     if (pPin == InputPin())
     {
-        const VIDEOINFOHEADER* pvi = KitVideoInfo(&pPin->MediaType());
+        const VIDEOINFOHEADER* pvi = GetVideoInfo(&pPin->MediaType());
         m_coder.SetSource(pvi->bmiHeader.biWidth, pvi->bmiHeader.biHeight,
                           pPin->MediaType().subtype == MEDIASUBTYPE_YUY2);
     }
     return CKitTransformFilter::CompleteConnect(pPin, pPeer);
 }
 
-HRESULT CVideoEncoderFilter::GetOutputType(ULONG iPosition, CKitMediaType* pmt)
+HRESULT CVideoEncoderFilter::GetOutputType(ULONG iPosition, CMediaType* pmt)
 {
     if (iPosition > 0)
         return VFW_S_NO_MORE_ITEMS;
-    const VIDEOINFOHEADER* pviIn = KitVideoInfo(&InputPin()->MediaType());
+    const VIDEOINFOHEADER* pviIn = GetVideoInfo(&InputPin()->MediaType());
     if (pviIn == nullptr)
         return VFW_S_NO_MORE_ITEMS;
     auto* pvi = reinterpret_cast<VIDEOINFOHEADER*>(pmt->AllocFormat(sizeof(VIDEOINFOHEADER)));
@@ -84,7 +86,7 @@ HRESULT CVideoEncoderFilter::Transform(IMediaSample* pIn, IMediaSample* pOut)
         hr = pOut->GetPointer(&pbOut);
     if (FAILED(hr))
         return hr;
-    const VIDEOINFOHEADER* pvi = KitVideoInfo(&InputPin()->MediaType());
+    const VIDEOINFOHEADER* pvi = GetVideoInfo(&InputPin()->MediaType());
     if (static_cast<DWORD>(pIn->GetActualDataLength()) < pvi->bmiHeader.biSizeImage)
         return VFW_E_BUFFER_UNDERFLOW;
 

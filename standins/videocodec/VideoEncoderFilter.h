@@ -23,7 +23,7 @@ protected:
                         DWORD dwFourCC, ULONG ulKeyFrameInterval);
 
     HRESULT CheckInputType(const AM_MEDIA_TYPE* pmt) override;
-    HRESULT GetOutputType(ULONG iPosition, CKitMediaType* pmt) override;
+    HRESULT GetOutputType(ULONG iPosition, CMediaType* pmt) override;
     HRESULT GetOutputBufferSize(ALLOCATOR_PROPERTIES* pRequest) override;
     HRESULT CompleteConnect(CKitPin* pPin, IPin* pPeer) override;
     HRESULT Transform(IMediaSample* pIn, IMediaSample* pOut) override;

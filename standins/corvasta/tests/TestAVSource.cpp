@@ -37,14 +37,14 @@ HRESULT CTestAVSource::Init()
 
 HRESULT CTestAVSource::CheckMediaType(CKitPin* pPin, const AM_MEDIA_TYPE* pmt)
 {
-    CKitMediaType mt;
+    CMediaType mt;
     GetMediaType(pPin, 0, &mt);
     return pmt != nullptr && pmt->majortype == mt.majortype && pmt->subtype == mt.subtype
                ? S_OK
                : VFW_E_TYPE_NOT_ACCEPTED;
 }
 
-HRESULT CTestAVSource::GetMediaType(CKitPin* pPin, ULONG iPosition, CKitMediaType* pmt)
+HRESULT CTestAVSource::GetMediaType(CKitPin* pPin, ULONG iPosition, CMediaType* pmt)
 {
     if (iPosition > 0)
         return VFW_S_NO_MORE_ITEMS;

@@ -15,7 +15,7 @@ public:
     HRESULT Init() override;
 
     HRESULT CheckMediaType(CKitPin* pPin, const AM_MEDIA_TYPE* pmt) override;
-    HRESULT GetMediaType(CKitPin* pPin, ULONG iPosition, CKitMediaType* pmt) override;
+    HRESULT GetMediaType(CKitPin* pPin, ULONG iPosition, CMediaType* pmt) override;
     HRESULT DecideBufferSize(CKitOutputPin* pPin, IMemAllocator* pAlloc,
                              ALLOCATOR_PROPERTIES* pRequest) override;
     HRESULT StartStream(CKitSourcePin* pPin, REFERENCE_TIME tPosition) override;
