@@ -59,11 +59,10 @@ HRESULT CGraph::ShowBrowser()
     return S_OK;
 }
 
-// Not built yet: the graph editor bridge comes with a later change.
 HRESULT CGraph::ShowGraph()
 {
     m_graphEdit.Close();
     if (m_spGraph == nullptr)
         return E_FAIL;
-    return E_NOTIMPL;
+    return m_graphEdit.ShowGraph(m_spGraph);
 }

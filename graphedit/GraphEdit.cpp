@@ -1,6 +1,11 @@
 #include "GraphEdit.h"
 
-#include <strsafe.h>
+#include "dshow/PublishedGraph.h"
+
+namespace {
+// How long the editor is given to end after WM_QUIT.
+const DWORD dwQuitWaitMs = 1000;
+} // namespace
 
 HRESULT AddGraphToRot(IUnknown* pGraph, DWORD* pdwCookie)
 {
@@ -17,17 +22,15 @@ HRESULT AddGraphToRot(IUnknown* pGraph, DWORD* pdwCookie)
     if (FAILED(hr))
         return hr;
 
-    // Only the low 32 bits of the address go into the name, as the editor
-    // lists them.
-    wchar_t szCookieName[64];
-    ::StringCchPrintfW(szCookieName, ARRAYSIZE(szCookieName), L"FilterGraph %08x pid %08x",
-                       static_cast<DWORD>(reinterpret_cast<DWORD_PTR>(pGraph)),
-                       ::GetCurrentProcessId());
+    wchar_t szCookieName[cchPublishedGraphName];
+    if (FAILED(hr = FormatPublishedGraphName(pGraph, ::GetCurrentProcessId(), szCookieName,
+                                             ARRAYSIZE(szCookieName))))
+        return hr;
 
     CComPtr<IMoniker> spMoniker;
-    hr = ::CreateItemMoniker(L"!", szCookieName, &spMoniker);
-    if (FAILED(hr))
+    if (FAILED(hr = ::CreateItemMoniker(szPublishedGraphDelimiter, szCookieName, &spMoniker)))
         return hr;
+    // No keep-alive: the table must not hold the graph beyond its owner.
     return spROT->Register(0, pGraph, spMoniker, pdwCookie);
 }
 
@@ -52,6 +55,30 @@ CGraphEdit::~CGraphEdit()
         Close();
 }
 
+HRESULT CGraphEdit::ShowGraph(IUnknown* pGraph)
+{
+    Close();
+
+    wchar_t szProppage_dll[MAX_PATH];
+    if (!IsProppageRegistered(szProppage_dll))
+    {
+        ATLASSERT(!L"CGraphEdit::ShowGraph(): Proppage.dll is not registered");
+        return REGDB_E_CLASSNOTREG;
+    }
+    HRESULT hr = AddGraphToRot(pGraph, &m_dwCookie);
+    if (FAILED(hr))
+        return hr;
+    if ((hr = LoadGraphEdit(szProppage_dll)) != S_OK)
+        return hr;
+    if (!FindMainWindow())
+        return S_FALSE;
+    OpenConnectDialog();
+    // The editor's dialog stays open for the user when this does not get
+    // through; that is no failure of showing the graph.
+    ConnectToGraph(pGraph);
+    return S_OK;
+}
+
 void CGraphEdit::Close()
 {
     RemoveGraphFromRot(m_dwCookie);
@@ -68,7 +95,7 @@ void CGraphEdit::CloseProcess()
     if (m_rgPI.hThread != nullptr)
     {
         ::PostThreadMessageW(m_rgPI.dwThreadId, WM_QUIT, 0, 0);
-        ::WaitForSingleObject(m_rgPI.hThread, 1000);
+        ::WaitForSingleObject(m_rgPI.hThread, dwQuitWaitMs);
         ::CloseHandle(m_rgPI.hThread);
     }
     if (m_rgPI.hProcess != nullptr)

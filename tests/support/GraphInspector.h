@@ -11,6 +11,7 @@ struct CGraphInspector
     static CComPtr<IBaseFilter>& EncoderVid(CGraph& g) { return g.m_spEncoderVid; }
     static CComPtr<IBaseFilter>& EncoderAud(CGraph& g) { return g.m_spEncoderAud; }
     static int Connections(CGraph& g) { return g.m_nConnections; }
+    static CGraphEdit& GraphEdit(CGraph& g) { return g.m_graphEdit; }
 };
 
 // References held on a COM object besides the caller's own.
