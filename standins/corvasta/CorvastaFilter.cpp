@@ -2,22 +2,13 @@
 
 #include "CorvastaPropPage.h"
 #include "StatusPage.h"
+#include "dshow/GuidNames.h"
 
 const wchar_t CCorvastaFilter::szName[] = L"Corvasta";
 const wchar_t CCorvastaFilter::szVideoPin[] = L"Video";
 const wchar_t CCorvastaFilter::szAudioPin[] = L"Audio";
 
 namespace {
-
-// Subtypes built from a FOURCC share this tail (MEDIASUBTYPE_H264 etc.).
-bool IsFourCCSubtype(const GUID& guid, DWORD* pdwFourCC)
-{
-    static const GUID guidTail = {0, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
-    if (memcmp(&guid.Data2, &guidTail.Data2, sizeof(GUID) - sizeof(guid.Data1)) != 0)
-        return false;
-    *pdwFourCC = guid.Data1;
-    return true;
-}
 
 // The type of a stream part, so that a client can tell the codecs apart.
 const char* ContentType(const AM_MEDIA_TYPE& mt)
