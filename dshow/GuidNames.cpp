@@ -1,8 +1,8 @@
 #include "GuidNames.h"
 
 #include "atldshow.h"
+#include "dshow/FourCCSubtype.h"
 
-#include <cstring>
 #include <mmreg.h>
 #include <uuids.h>
 
@@ -119,16 +119,6 @@ std::wstring GuidText(REFGUID guid)
     wchar_t sz[40] = L"";
     ::StringFromGUID2(guid, sz, ARRAYSIZE(sz));
     return sz;
-}
-
-bool IsFourCCSubtype(REFGUID subtype, DWORD* pdwFourCC)
-{
-    static const GUID guidTail = {0, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
-    if (subtype.Data2 != guidTail.Data2 || subtype.Data3 != guidTail.Data3 ||
-        memcmp(subtype.Data4, guidTail.Data4, sizeof(guidTail.Data4)) != 0)
-        return false;
-    *pdwFourCC = subtype.Data1;
-    return true;
 }
 
 std::wstring FourCCText(DWORD dwFourCC)

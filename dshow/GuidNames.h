@@ -13,9 +13,6 @@ std::wstring FormatTypeName(REFGUID formattype);
 
 // The GUID in braces, as StringFromGUID2 writes it.
 std::wstring GuidText(REFGUID guid);
-// Subtypes made from a FOURCC or a wave format tag share one tail; true and
-// the code (GUID's Data1) for those.
-bool IsFourCCSubtype(REFGUID subtype, DWORD* pdwFourCC);
 // The four characters of a FOURCC, first byte first; empty when one of them
 // is not printable.
 std::wstring FourCCText(DWORD dwFourCC);

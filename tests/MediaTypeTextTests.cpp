@@ -2,6 +2,7 @@
 // and the field list, with format blocks that are short or missing.
 #include <gtest/gtest.h>
 
+#include "dshow/FourCCSubtype.h"
 #include "dshow/GuidNames.h"
 #include "dshow/MediaFormat.h"
 #include "dshow/MediaType.h"
@@ -14,11 +15,6 @@ namespace {
 
 const GUID guidUnknown = {0x12345678, 0x9abc, 0xdef0, {0x01, 0x23, 0x45, 0x67, 0x89, 0xab, 0xcd, 0xef}};
 const wchar_t szUnknown[] = L"{12345678-9ABC-DEF0-0123-456789ABCDEF}";
-
-GUID FourCCSubtype(DWORD dwFourCC)
-{
-    return GUID{dwFourCC, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
-}
 
 CMediaType VideoType(REFGUID subtype, LONG nWidth, LONG nHeight, REFERENCE_TIME rtFrame)
 {

@@ -2,7 +2,7 @@
 
 #include "CorvastaPropPage.h"
 #include "StatusPage.h"
-#include "dshow/GuidNames.h"
+#include "dshow/FourCCSubtype.h"
 
 const wchar_t CCorvastaFilter::szName[] = L"Corvasta";
 const wchar_t CCorvastaFilter::szVideoPin[] = L"Video";

@@ -7,11 +7,8 @@
 #include <guiddef.h>
 #include <mmreg.h>
 
+#include "dshow/FourCCSubtype.h"
 #include "graph/ComponentIds.h"
-
-// The audio subtype of a WAVE_FORMAT tag.
-#define STANDIN_WAVE_SUBTYPE(tag) \
-    GUID{tag, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}}
 
 constexpr GUID CLSID_CCITTALawEncoder = {
     0x73904739, 0x461d, 0x44a7, {0x86, 0x6d, 0x58, 0x6c, 0xd7, 0x67, 0x4e, 0x32}};
@@ -22,12 +19,11 @@ constexpr GUID CLSID_QSEncoderPropertyPage = {
 constexpr GUID CLSID_OpusEncoderPropertyPage = {
     0x52903b9b, 0x630a, 0x48c9, {0xa2, 0xc9, 0xcf, 0x97, 0x7a, 0x42, 0x7b, 0xf8}};
 
-constexpr GUID MEDIASUBTYPE_StandinH264 = {
-    0x34363248, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}}; // 'H264'
-constexpr GUID MEDIASUBTYPE_StandinALaw = STANDIN_WAVE_SUBTYPE(WAVE_FORMAT_ALAW);
-constexpr GUID MEDIASUBTYPE_StandinMuLaw = STANDIN_WAVE_SUBTYPE(WAVE_FORMAT_MULAW);
+constexpr GUID MEDIASUBTYPE_StandinH264 = FourCCSubtype(MAKEFOURCC('H', '2', '6', '4'));
+constexpr GUID MEDIASUBTYPE_StandinALaw = FourCCSubtype(WAVE_FORMAT_ALAW);
+constexpr GUID MEDIASUBTYPE_StandinMuLaw = FourCCSubtype(WAVE_FORMAT_MULAW);
 constexpr WORD c_wWaveFormatOpus = 0x704F;
-constexpr GUID MEDIASUBTYPE_StandinOpus = STANDIN_WAVE_SUBTYPE(0x704F);
+constexpr GUID MEDIASUBTYPE_StandinOpus = FourCCSubtype(c_wWaveFormatOpus);
 
 // The QS encoder's current settings, for its property page and tests.
 struct QS_ENCODER_STATUS

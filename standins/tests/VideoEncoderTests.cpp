@@ -226,9 +226,7 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(CVideoEncoderCase{&CLSID_OrmidexQSEncoder, c_szQS, MEDIASUBTYPE_StandinH264,
                                       RequestQSKey},
                     CVideoEncoderCase{&CLSID_VP8Encoder, c_szVP8,
-                                      {0x30385056, 0x0000, 0x0010,
-                                       {0x80, 0x00, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}},
-                                      RequestVP8Key}));
+                                      FourCCSubtype(MAKEFOURCC('V', 'P', '8', '0')), RequestVP8Key}));
 
 TEST(QSEncoderPageTest, PageShowsAndAppliesTheBitrate)
 {

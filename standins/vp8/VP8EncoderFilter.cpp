@@ -1,12 +1,12 @@
 #include "VP8EncoderFilter.h"
 
+#include "dshow/FourCCSubtype.h"
+
 const wchar_t CVP8Encoder::c_szName[] = L"WebM VP8 Encoder Filter";
 
 namespace {
 
-// 'VP80' as a FOURCC subtype.
-constexpr GUID MEDIASUBTYPE_StandinVP80 = {
-    0x30385056, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
+constexpr GUID MEDIASUBTYPE_StandinVP80 = FourCCSubtype(MAKEFOURCC('V', 'P', '8', '0'));
 const ULONG c_nKeyFrameInterval = 60;
 // The WebM filter's default: good quality.
 const int c_nDefaultDeadline = 1000000;

@@ -2,6 +2,7 @@
 
 #include <functional>
 
+#include "dshow/FourCCSubtype.h"
 #include "standins/corvasta/CorvastaPropPage.h"
 #include "standins/corvasta/tests/CorvastaTestSupport.h"
 #include "standins/kit/FaultSwitch.h"
@@ -56,7 +57,7 @@ TEST(CorvastaFilter, IsARendererWithAVideoAndAnAudioInput)
         mt.subtype = MEDIASUBTYPE_RGB24;
         EXPECT_EQ(S_OK, spVideo->QueryAccept(&mt));
         EXPECT_NE(S_OK, spAudio->QueryAccept(&mt));
-        mt.subtype = GUID{MAKEFOURCC('H', '2', '6', '4'), 0, 0x10, {0x80, 0, 0, 0xAA, 0, 0x38, 0x9B, 0x71}};
+        mt.subtype = FourCCSubtype(MAKEFOURCC('H', '2', '6', '4'));
         EXPECT_EQ(S_OK, spVideo->QueryAccept(&mt));
         mt.majortype = MEDIATYPE_Audio;
         mt.subtype = MEDIASUBTYPE_PCM;

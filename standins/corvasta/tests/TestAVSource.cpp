@@ -1,5 +1,7 @@
 #include "TestAVSource.h"
 
+#include "dshow/FourCCSubtype.h"
+
 #include <cstdio>
 
 namespace {
@@ -10,8 +12,7 @@ const REFERENCE_TIME tSampleLength = 10 * 10000; // 10 ms
 const CLSID CLSID_TestAVSource = {0x7c1e5a52, 0x3b64, 0x4b87, {0x9e, 0x0a, 0x61, 0xc2, 0xd8, 0xf0, 0xa9, 0xb3}};
 
 // MEDIASUBTYPE_H264 by its FOURCC.
-const GUID guidH264 = {MAKEFOURCC('H', '2', '6', '4'), 0x0000, 0x0010,
-                       {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
+const GUID guidH264 = FourCCSubtype(MAKEFOURCC('H', '2', '6', '4'));
 
 } // namespace
 
