@@ -11,8 +11,9 @@ export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 WINE=/usr/bin/wine
 WINESERVER=/usr/lib/wine/wineserver
 
-PACKAGES=(g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64 cmake ninja-build
-          googletest wine wine64 xvfb x11-utils imagemagick)
+# mingw-w64-tools: widl; libwine-dev: the platform's IDL files it reads.
+PACKAGES=(g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64 mingw-w64-tools
+          libwine-dev cmake ninja-build googletest wine wine64 xvfb x11-utils imagemagick)
 
 log() { printf '%s\n' "$*" >&2; }
 
@@ -60,8 +61,8 @@ stop_xvfb() {
     XVFB_PID=""
 }
 
-# The prefix is created once per build tree; the stand-in components and
-# tools are registered again whenever one of them was rebuilt.
+# The prefix is created once per build tree; the stand-in components and the
+# proxy DLL are registered again whenever one of them was rebuilt.
 ensure_prefix() {
     if [ ! -f "$WINEPREFIX/.corvasta-prefix" ]; then
         log "Creating the Wine prefix in $WINEPREFIX (once, about 20 s)"
@@ -84,8 +85,8 @@ ensure_prefix() {
         touch "$WINEPREFIX/.corvasta-settings"
     fi
     local stamp="$WINEPREFIX/.corvasta-registered"
-    local dlls=()
-    [ -d "$BIN/standins" ] && mapfile -t dlls < <(find "$BIN/standins" -maxdepth 1 -name '*.dll' | sort)
+    local dlls=("$BIN/corvastaps.dll")
+    [ -d "$BIN/standins" ] && mapfile -t -O 1 dlls < <(find "$BIN/standins" -maxdepth 1 -name '*.dll' | sort)
     local newer=0
     [ -f "$stamp" ] || newer=1
     local f
