@@ -61,8 +61,9 @@ stop_xvfb() {
     XVFB_PID=""
 }
 
-# The prefix is created once per build tree; the stand-in components and the
-# proxy DLL are registered again whenever one of them was rebuilt.
+# The prefix is created once per build tree; the stand-in components, the
+# pin property page and the proxy DLL are registered again whenever one of
+# them was rebuilt.
 ensure_prefix() {
     if [ ! -f "$WINEPREFIX/.corvasta-prefix" ]; then
         log "Creating the Wine prefix in $WINEPREFIX (once, about 20 s)"
@@ -85,8 +86,8 @@ ensure_prefix() {
         touch "$WINEPREFIX/.corvasta-settings"
     fi
     local stamp="$WINEPREFIX/.corvasta-registered"
-    local dlls=("$BIN/corvastaps.dll")
-    [ -d "$BIN/standins" ] && mapfile -t -O 1 dlls < <(find "$BIN/standins" -maxdepth 1 -name '*.dll' | sort)
+    local dlls=("$BIN/proppage.dll" "$BIN/corvastaps.dll")
+    [ -d "$BIN/standins" ] && mapfile -t -O 2 dlls < <(find "$BIN/standins" -maxdepth 1 -name '*.dll' | sort)
     local newer=0
     [ -f "$stamp" ] || newer=1
     local f
