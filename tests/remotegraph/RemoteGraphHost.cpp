@@ -1,4 +1,4 @@
-// Plays the harness's part for the cross-process tests: on a single-threaded
+// Stands in for the harness in the cross-process tests: on a single-threaded
 // apartment it builds the stand-in graph, queues an event, publishes the
 // graph in the Running Object Table, signals the named event given as its
 // argument and pumps messages until WM_QUIT.
