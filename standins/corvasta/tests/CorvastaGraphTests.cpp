@@ -121,7 +121,14 @@ TEST_F(CorvastaGraphTest, RunsServesAndReportsItsClients)
     EXPECT_TRUE(client.ReadUntil("audio-"));
     EXPECT_NE(std::string::npos, client.Received().find("Content-Type: video/h264"));
 
+    // The server counts a pack as sent once its write has returned, which
+    // may be after the client has read it.
     ServerStats grown = QueryStatistics(m_pCorvasta);
+    for (DWORD dwStart = ::GetTickCount(); grown.nPacksSent == 0 && ::GetTickCount() - dwStart < 5000;)
+    {
+        ::Sleep(10);
+        grown = QueryStatistics(m_pCorvasta);
+    }
     EXPECT_GT(grown.nPacks, stats.nPacks);
     EXPECT_GT(grown.nBytes, stats.nBytes);
     EXPECT_EQ(1u, grown.nConnections);
