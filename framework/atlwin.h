@@ -86,6 +86,31 @@ public:
         ATLASSERT(::IsWindow(m_hWnd));
         return ::SetClassLongPtrW(m_hWnd, nIndex, dwNewLong);
     }
+    BOOL GetClientRect(LPRECT lpRect) const
+    {
+        ATLASSERT(::IsWindow(m_hWnd));
+        return ::GetClientRect(m_hWnd, lpRect);
+    }
+    BOOL ShowWindow(int nCmdShow)
+    {
+        ATLASSERT(::IsWindow(m_hWnd));
+        return ::ShowWindow(m_hWnd, nCmdShow);
+    }
+    BOOL Invalidate(BOOL bErase = TRUE)
+    {
+        ATLASSERT(::IsWindow(m_hWnd));
+        return ::InvalidateRect(m_hWnd, nullptr, bErase);
+    }
+    BOOL PostMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0)
+    {
+        ATLASSERT(::IsWindow(m_hWnd));
+        return ::PostMessageW(m_hWnd, message, wParam, lParam);
+    }
+    BOOL DestroyWindow()
+    {
+        ATLASSERT(::IsWindow(m_hWnd));
+        return ::DestroyWindow(m_hWnd);
+    }
 };
 
 class CMessageMap
@@ -133,6 +158,64 @@ public:
     INT_PTR DoModal(HWND hWndParent = ::GetActiveWindow(), LPARAM dwInitParam = 0)
     {
         return DoModalImpl(AtlGetModuleInstance(), T::IDD, hWndParent, dwInitParam);
+    }
+};
+
+// A window class of the program: registered on the first Create, with the
+// framework's start procedure, and unregistered when the module ends.
+struct CWndClassInfo
+{
+    WNDCLASSEXW m_wc;
+    LPCWSTR m_lpszCursorID;
+    ATOM m_atom;
+
+    ATOM Register(WNDPROC pfnStartProc);
+};
+
+#define DECLARE_WND_CLASS_EX(WndClassName, style, bkgnd)                                      \
+    static ATL::CWndClassInfo& GetWndClassInfo()                                             \
+    {                                                                                        \
+        static ATL::CWndClassInfo wc = {                                                     \
+            {sizeof(WNDCLASSEXW), (style), nullptr, 0, 0, nullptr, nullptr, nullptr,          \
+             reinterpret_cast<HBRUSH>(static_cast<INT_PTR>((bkgnd) + 1)), nullptr,           \
+             (WndClassName), nullptr},                                                       \
+            IDC_ARROW, 0};                                                                   \
+        return wc;                                                                           \
+    }
+
+// Routes a window's messages to its object, as CDialogImplBaseT does for
+// dialogs: the object comes through the create-window data and is kept in
+// GWLP_USERDATA. What the map leaves unhandled goes to DefWindowProc.
+class CWindowImplBaseT : public CWindowImplRoot
+{
+public:
+    virtual void OnFinalMessage(HWND /*hWnd*/) {}
+
+    static LRESULT CALLBACK StartWindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK WindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
+
+protected:
+    HWND CreateImpl(ATOM atom, HWND hWndParent, const RECT& rc, LPCWSTR szWindowName, DWORD dwStyle,
+                    DWORD dwExStyle, HMENU hMenu);
+
+    _AtlCreateWndData m_createData;
+};
+
+template <class T>
+class CWindowImpl : public CWindowImplBaseT
+{
+public:
+    DECLARE_WND_CLASS_EX(nullptr, CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS, COLOR_WINDOW)
+
+    // Child windows pass their control id as hMenu.
+    HWND Create(HWND hWndParent, const RECT& rc, LPCWSTR szWindowName = nullptr, DWORD dwStyle = 0,
+                DWORD dwExStyle = 0, HMENU hMenu = nullptr)
+    {
+        ATLASSERT(m_hWnd == nullptr);
+        ATOM atom = T::GetWndClassInfo().Register(StartWindowProc);
+        if (atom == 0)
+            return nullptr;
+        return CreateImpl(atom, hWndParent, rc, szWindowName, dwStyle, dwExStyle, hMenu);
     }
 };
 
