@@ -1,0 +1,18 @@
+// The graph the harness builds from components, made from the stand-ins:
+// generator -> QS encoder -> Corvasta and generator -> Opus encoder ->
+// Corvasta. The editor's tests show it, in their own process and in another.
+#pragma once
+
+#include "atlbase.h"
+
+#include "atldshow.h"
+
+extern const wchar_t szGenerator[];
+extern const wchar_t szQSEncoder[];
+extern const wchar_t szOpusEncoder[];
+extern const wchar_t szCorvasta[];
+
+HRESULT BuildCorvastaGraph(IGraphBuilder** ppGraph);
+
+// The filter of that name, or null.
+CComPtr<IBaseFilter> FindFilter(IFilterGraph* pGraph, LPCWSTR pszName);
