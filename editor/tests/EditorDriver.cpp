@@ -83,11 +83,6 @@ bool PumpUntil(const std::function<bool()>& pred, DWORD dwTimeoutMs)
     }
 }
 
-void PumpFor(DWORD dwMs)
-{
-    PumpUntil([] { return false; }, dwMs);
-}
-
 bool ReadText(HWND hWnd, std::wstring* pText, DWORD dwTimeoutMs)
 {
     wchar_t sz[512] = L"";

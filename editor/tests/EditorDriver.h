@@ -11,7 +11,6 @@
 
 // Runs this thread's messages until pred holds; false after the time-out.
 bool PumpUntil(const std::function<bool()>& pred, DWORD dwTimeoutMs = 10000);
-void PumpFor(DWORD dwMs);
 
 // A window's text through WM_GETTEXT, waiting at most dwTimeoutMs for its
 // thread; false when the thread did not answer.
@@ -34,7 +33,6 @@ public:
     HWND Canvas() const;
     DWORD ProcessId() const { return m_pi.dwProcessId; }
     HANDLE Thread() const { return m_pi.hThread; }
-    HANDLE Process() const { return m_pi.hProcess; }
 
     // The status bar's first part: the graph's state.
     std::wstring State() const { return ReadText(StatusBar()); }
