@@ -4,6 +4,7 @@
 
 #include "atlbase.h"
 
+#include "dshow/PersistBytes.h"
 #include "grf/GrfCom.h"
 #include "grf/GrfFile.h"
 
@@ -34,29 +35,11 @@ std::wstring ConnectionText(const Connection& c)
            std::to_wstring(c.nToId) + L" \"" + ToWide(c.toPin) + L"\"";
 }
 
-HRESULT LoadFilterData(IBaseFilter* pFilter, const std::vector<uint8_t>& data)
-{
-    CComQIPtr<IPersistStream> spPersist(pFilter);
-    if (spPersist == nullptr)
-        return E_NOINTERFACE;
-    CComPtr<IStream> spStream;
-    HRESULT hr = ::CreateStreamOnHGlobal(nullptr, TRUE, &spStream);
-    if (FAILED(hr))
-        return hr;
-    ULONG cbWritten = 0;
-    if (FAILED(hr = spStream->Write(data.data(), static_cast<ULONG>(data.size()), &cbWritten)))
-        return hr;
-    LARGE_INTEGER liStart = {};
-    if (FAILED(hr = spStream->Seek(liStart, STREAM_SEEK_SET, nullptr)))
-        return hr;
-    return spPersist->Load(spStream);
-}
-
 // Hands the filter what the file keeps for it: its data and its file name.
 HRESULT SetUpFilter(IBaseFilter* pFilter, const Filter& filter)
 {
     HRESULT hr = S_OK;
-    if (!filter.data.empty() && FAILED(hr = LoadFilterData(pFilter, filter.data)))
+    if (!filter.data.empty() && FAILED(hr = LoadPersistBytes(pFilter, filter.data)))
         return hr;
     if (filter.fileKind == FileKind::Source && filter.fileName != c_szNullName)
     {

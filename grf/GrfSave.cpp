@@ -5,6 +5,7 @@
 #include "atlbase.h"
 
 #include "dshow/MediaType.h"
+#include "dshow/PersistBytes.h"
 #include "grf/GrfCom.h"
 
 namespace grf {
@@ -17,31 +18,12 @@ struct SavedFilter
     int nId;
 };
 
+// A filter without IPersistStream keeps no data.
 HRESULT SaveFilterData(IBaseFilter* pFilter, std::vector<uint8_t>* pData)
 {
     pData->clear();
     CComQIPtr<IPersistStream> spPersist(pFilter);
-    if (spPersist == nullptr)
-        return S_OK;
-    CComPtr<IStream> spStream;
-    HRESULT hr = ::CreateStreamOnHGlobal(nullptr, TRUE, &spStream);
-    if (FAILED(hr))
-        return hr;
-    if (FAILED(hr = spPersist->Save(spStream, TRUE)))
-        return hr;
-    HGLOBAL hGlobal = nullptr;
-    if (FAILED(hr = ::GetHGlobalFromStream(spStream, &hGlobal)))
-        return hr;
-    ULARGE_INTEGER uliEnd = {};
-    LARGE_INTEGER liZero = {};
-    if (FAILED(hr = spStream->Seek(liZero, STREAM_SEEK_CUR, &uliEnd)))
-        return hr;
-    const uint8_t* pb = static_cast<const uint8_t*>(::GlobalLock(hGlobal));
-    if (pb == nullptr)
-        return E_OUTOFMEMORY;
-    pData->assign(pb, pb + uliEnd.QuadPart);
-    ::GlobalUnlock(hGlobal);
-    return S_OK;
+    return spPersist != nullptr ? SavePersistBytes(spPersist, pData) : S_OK;
 }
 
 HRESULT SaveFileName(IBaseFilter* pFilter, Filter* pOut)

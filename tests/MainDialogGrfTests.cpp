@@ -29,26 +29,6 @@ HRESULT SaveStandinGraph(const std::wstring& file)
                               {szOpus, L"Output", L"Corvasta", L"Audio"}});
 }
 
-HWND FindChildOfClass(HWND hParent, const wchar_t* pszClass)
-{
-    struct Search
-    {
-        const wchar_t* pszClass;
-        HWND hFound;
-    } search = {pszClass, nullptr};
-    ::EnumChildWindows(
-        hParent,
-        [](HWND hWnd, LPARAM lParam) -> BOOL {
-            Search* p = reinterpret_cast<Search*>(lParam);
-            if (GetClass(hWnd) != p->pszClass || !::IsWindowVisible(hWnd))
-                return TRUE;
-            p->hFound = hWnd;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.hFound;
-}
-
 class GrfModeTest : public MainDialogFixture
 {
 protected:

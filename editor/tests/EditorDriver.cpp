@@ -1,6 +1,7 @@
 #include "EditorDriver.h"
 
 #include "editor/EditorIds.h"
+#include "tests/support/WindowDriver.h"
 
 namespace {
 
@@ -38,28 +39,6 @@ HWND FindTopLevel(DWORD dwProcessId, const std::function<bool(HWND)>& pred, DWOR
         },
         dwTimeoutMs);
     return hFound;
-}
-
-HWND FindChildOfClass(HWND hParent, LPCWSTR pszClass)
-{
-    struct Child
-    {
-        LPCWSTR pszClass;
-        HWND hFound;
-    } child = {pszClass, nullptr};
-    ::EnumChildWindows(
-        hParent,
-        [](HWND hWnd, LPARAM lParam) -> BOOL {
-            Child* p = reinterpret_cast<Child*>(lParam);
-            wchar_t szClass[256] = L"";
-            ::GetClassNameW(hWnd, szClass, ARRAYSIZE(szClass));
-            if (wcscmp(szClass, p->pszClass) != 0)
-                return TRUE;
-            p->hFound = hWnd;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&child));
-    return child.hFound;
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 #include "FaultSwitch.h"
 #include "TestPattern.h"
 #include "dshow/MediaFormat.h"
+#include "dshow/PersistBytes.h"
 #include "graph/Ormidex.h"
 #include "graph/VP8Encoder.h"
 
@@ -20,48 +21,6 @@ namespace {
 
 const wchar_t c_szGenerator[] = L"Ormidex Video Generator";
 const wchar_t c_szQS[] = L"Ormidex QS Encoder";
-
-// What Save writes into a fresh stream.
-HRESULT SaveRecord(IUnknown* pFilter, std::vector<BYTE>* pRecord, BOOL fClearDirty = TRUE)
-{
-    CComQIPtr<IPersistStream> spPersist(pFilter);
-    if (spPersist == nullptr)
-        return E_NOINTERFACE;
-    CComPtr<IStream> spStream;
-    HRESULT hr = ::CreateStreamOnHGlobal(nullptr, TRUE, &spStream);
-    if (FAILED(hr) || FAILED(hr = spPersist->Save(spStream, fClearDirty)))
-        return hr;
-    LARGE_INTEGER liZero = {};
-    ULARGE_INTEGER uliEnd = {};
-    if (FAILED(hr = spStream->Seek(liZero, STREAM_SEEK_CUR, &uliEnd)) ||
-        FAILED(hr = spStream->Seek(liZero, STREAM_SEEK_SET, nullptr)))
-        return hr;
-    pRecord->resize(static_cast<size_t>(uliEnd.QuadPart));
-    ULONG cbRead = 0;
-    return pRecord->empty() ? S_OK
-                            : spStream->Read(pRecord->data(), static_cast<ULONG>(pRecord->size()),
-                                             &cbRead);
-}
-
-// Loads the bytes as a saved-graph loader does: a stream holding just them.
-HRESULT LoadRecord(IUnknown* pFilter, const std::vector<BYTE>& record)
-{
-    CComQIPtr<IPersistStream> spPersist(pFilter);
-    if (spPersist == nullptr)
-        return E_NOINTERFACE;
-    CComPtr<IStream> spStream;
-    HRESULT hr = ::CreateStreamOnHGlobal(nullptr, TRUE, &spStream);
-    if (FAILED(hr))
-        return hr;
-    ULONG cbWritten = 0;
-    LARGE_INTEGER liZero = {};
-    if (!record.empty() &&
-        FAILED(hr = spStream->Write(record.data(), static_cast<ULONG>(record.size()), &cbWritten)))
-        return hr;
-    if (FAILED(hr = spStream->Seek(liZero, STREAM_SEEK_SET, nullptr)))
-        return hr;
-    return spPersist->Load(spStream);
-}
 
 ULONGLONG SizeMax(IUnknown* pFilter)
 {
@@ -112,7 +71,7 @@ std::vector<BYTE> GeneratorRecord(const std::function<void(IVideoGenerator*)>& s
     CComQIPtr<IVideoGenerator> spControl(spGenerator);
     setUp(spControl);
     std::vector<BYTE> record;
-    EXPECT_EQ(S_OK, SaveRecord(spGenerator, &record));
+    EXPECT_EQ(S_OK, SavePersistBytes(spGenerator, &record));
     return record;
 }
 
@@ -166,7 +125,7 @@ TEST_F(GeneratorPersistTest, SettingsComeBackInANewGeneratorThatTakesTheSavedCon
     ASSERT_EQ(S_OK, spControl->SetVideoFormat(1, 0, 640, 480, 30.0, 0));
     ASSERT_EQ(S_OK, spControl->SetSamplingRate(8000));
     std::vector<BYTE> record;
-    ASSERT_EQ(S_OK, SaveRecord(spSaved, &record));
+    ASSERT_EQ(S_OK, SavePersistBytes(spSaved, &record));
     ASSERT_EQ(40u, record.size());
     EXPECT_EQ(record.size(), SizeMax(spSaved));
     const BYTE rgbHeader[] = {'O', 'G', 'E', 'N', 1, 0, 32, 0};
@@ -181,11 +140,11 @@ TEST_F(GeneratorPersistTest, SettingsComeBackInANewGeneratorThatTakesTheSavedCon
               m_spGraph->ConnectDirect(FindPin(spDefault, L"Audio"), m_pSink->InputPin(1), &mtAudio));
 
     CComPtr<IBaseFilter> spLoaded = NewStandin(CLSID_OrmidexVideoGenerator);
-    ASSERT_EQ(S_OK, LoadRecord(spLoaded, record));
+    ASSERT_EQ(S_OK, LoadPersistBytes(spLoaded, record));
     EXPECT_TRUE(PinType(spLoaded, L"Video").Equals(&mtVideo));
     EXPECT_TRUE(PinType(spLoaded, L"Audio").Equals(&mtAudio));
     std::vector<BYTE> resaved;
-    ASSERT_EQ(S_OK, SaveRecord(spLoaded, &resaved));
+    ASSERT_EQ(S_OK, SavePersistBytes(spLoaded, &resaved));
     EXPECT_EQ(record, resaved);
 
     ASSERT_EQ(S_OK, m_spGraph->AddFilter(spLoaded, c_szGenerator));
@@ -212,7 +171,7 @@ TEST(GeneratorRecordTest, MalformedRecordsAreRefusedAndChangeNothing)
     });
     ASSERT_EQ(40u, valid.size());
     std::vector<BYTE> qsRecord;
-    ASSERT_EQ(S_OK, SaveRecord(NewStandin(CLSID_OrmidexQSEncoder), &qsRecord));
+    ASSERT_EQ(S_OK, SavePersistBytes(NewStandin(CLSID_OrmidexQSEncoder), &qsRecord));
     using Edit = std::function<void(std::vector<BYTE>&)>;
     struct
     {
@@ -244,7 +203,7 @@ TEST(GeneratorRecordTest, MalformedRecordsAreRefusedAndChangeNothing)
         std::vector<BYTE> record = valid;
         test.edit(record);
         CComPtr<IBaseFilter> spGenerator = NewStandin(CLSID_OrmidexVideoGenerator);
-        EXPECT_EQ(VFW_E_INVALID_FILE_FORMAT, LoadRecord(spGenerator, record));
+        EXPECT_EQ(VFW_E_INVALID_FILE_FORMAT, LoadPersistBytes(spGenerator, record));
         EXPECT_EQ(48000u, SampleRate(spGenerator));
         EXPECT_EQ(720, VideoWidth(spGenerator));
         EXPECT_EQ(S_FALSE, IsDirty(spGenerator));
@@ -266,15 +225,15 @@ TEST_F(GeneratorPersistTest, LoadIsRefusedWhileRunningAndWhenItWouldChangeAConne
     AddSink(1);
     ASSERT_EQ(S_OK, ConnectToSink(spGenerator, L"Audio"));
 
-    EXPECT_EQ(VFW_E_ALREADY_CONNECTED, LoadRecord(spGenerator, smallAt8k));
+    EXPECT_EQ(VFW_E_ALREADY_CONNECTED, LoadPersistBytes(spGenerator, smallAt8k));
     EXPECT_EQ(720, VideoWidth(spGenerator));
-    EXPECT_EQ(S_OK, LoadRecord(spGenerator, small));
+    EXPECT_EQ(S_OK, LoadPersistBytes(spGenerator, small));
     EXPECT_EQ(640, VideoWidth(spGenerator));
 
     ASSERT_EQ(S_OK, Run());
-    EXPECT_EQ(VFW_E_WRONG_STATE, LoadRecord(spGenerator, small));
+    EXPECT_EQ(VFW_E_WRONG_STATE, LoadPersistBytes(spGenerator, small));
     ASSERT_EQ(S_OK, Stop());
-    EXPECT_EQ(S_OK, LoadRecord(spGenerator, small));
+    EXPECT_EQ(S_OK, LoadPersistBytes(spGenerator, small));
 }
 
 TEST(GeneratorRecordTest, IsDirtyTracksChangesSinceTheLastSaveOrLoad)
@@ -287,9 +246,9 @@ TEST(GeneratorRecordTest, IsDirtyTracksChangesSinceTheLastSaveOrLoad)
     EXPECT_EQ(S_OK, spPersist->IsDirty());
 
     std::vector<BYTE> record;
-    ASSERT_EQ(S_OK, SaveRecord(spGenerator, &record, FALSE));
+    ASSERT_EQ(S_OK, SavePersistBytes(spGenerator, &record, FALSE));
     EXPECT_EQ(S_OK, spPersist->IsDirty());
-    ASSERT_EQ(S_OK, SaveRecord(spGenerator, &record, TRUE));
+    ASSERT_EQ(S_OK, SavePersistBytes(spGenerator, &record, TRUE));
     EXPECT_EQ(S_FALSE, spPersist->IsDirty());
     ASSERT_EQ(S_OK, spControl->SetPattern(ePatternMovingBars)); // the default again
     EXPECT_EQ(S_OK, spPersist->IsDirty());
@@ -297,9 +256,9 @@ TEST(GeneratorRecordTest, IsDirtyTracksChangesSinceTheLastSaveOrLoad)
     EXPECT_EQ(S_FALSE, spPersist->IsDirty());
 
     ASSERT_EQ(S_OK, spControl->SetOverlay(eOverlayFrameNumber));
-    EXPECT_EQ(VFW_E_INVALID_FILE_FORMAT, LoadRecord(spGenerator, std::vector<BYTE>(40, 0xA5)));
+    EXPECT_EQ(VFW_E_INVALID_FILE_FORMAT, LoadPersistBytes(spGenerator, std::vector<BYTE>(40, 0xA5)));
     EXPECT_EQ(S_OK, spPersist->IsDirty());
-    ASSERT_EQ(S_OK, LoadRecord(spGenerator, record));
+    ASSERT_EQ(S_OK, LoadPersistBytes(spGenerator, record));
     EXPECT_EQ(S_FALSE, spPersist->IsDirty());
 
     EXPECT_EQ(E_POINTER, spPersist->Load(nullptr));
@@ -316,8 +275,8 @@ TEST(GeneratorRecordTest, FaultSwitchesFailLoadAndSaveAndHideTheInterface)
         CComPtr<IBaseFilter> spGenerator = NewStandin(CLSID_OrmidexVideoGenerator);
         std::vector<BYTE> saved;
         bool bLoad = wcscmp(pszMethod, L"Load") == 0;
-        EXPECT_EQ(bLoad ? STG_E_ACCESSDENIED : S_OK, LoadRecord(spGenerator, record));
-        EXPECT_EQ(bLoad ? S_OK : STG_E_ACCESSDENIED, SaveRecord(spGenerator, &saved));
+        EXPECT_EQ(bLoad ? STG_E_ACCESSDENIED : S_OK, LoadPersistBytes(spGenerator, record));
+        EXPECT_EQ(bLoad ? S_OK : STG_E_ACCESSDENIED, SavePersistBytes(spGenerator, &saved));
     }
     CFaultSwitch hidden(c_szGenerator, L"NoInterface:IPersistStream", 1);
     CComPtr<IBaseFilter> spGenerator = NewStandin(CLSID_OrmidexVideoGenerator);
@@ -336,12 +295,12 @@ TEST(EncoderRecordTest, QSSettingsComeBackInANewEncoder)
     ASSERT_EQ(S_OK, spEncoder->SetBitrate(1500));
     ASSERT_EQ(S_OK, spEncoder->SetBFrames(0));
     std::vector<BYTE> record;
-    ASSERT_EQ(S_OK, SaveRecord(spSaved, &record));
+    ASSERT_EQ(S_OK, SavePersistBytes(spSaved, &record));
     EXPECT_EQ(24u, record.size());
     EXPECT_EQ(record.size(), SizeMax(spSaved));
 
     CComPtr<IBaseFilter> spLoaded = NewStandin(CLSID_OrmidexQSEncoder);
-    ASSERT_EQ(S_OK, LoadRecord(spLoaded, record));
+    ASSERT_EQ(S_OK, LoadPersistBytes(spLoaded, record));
     CComQIPtr<IQSEncoderStatus> spStatus(spLoaded);
     QS_ENCODER_STATUS status = {};
     ASSERT_EQ(S_OK, spStatus->GetStatus(&status));
@@ -354,7 +313,7 @@ TEST(EncoderRecordTest, QSSettingsComeBackInANewEncoder)
     // A machine without the hardware encoder refuses it, as SelectEncoder does.
     CFaultSwitch softwareOnly(c_szQS, L"SupportedEncoders", QSEnc_H264_Software);
     CComPtr<IBaseFilter> spSoftware = NewStandin(CLSID_OrmidexQSEncoder);
-    EXPECT_EQ(E_INVALIDARG, LoadRecord(spSoftware, record));
+    EXPECT_EQ(E_INVALIDARG, LoadPersistBytes(spSoftware, record));
     spStatus = spSoftware;
     ASSERT_EQ(S_OK, spStatus->GetStatus(&status));
     EXPECT_EQ(0, status.nSelectedEncoder);
@@ -367,19 +326,19 @@ TEST(EncoderRecordTest, VP8DeadlineComesBackInANewEncoder)
     CComQIPtr<IVP8Encoder> spEncoder(spSaved);
     ASSERT_EQ(S_OK, spEncoder->SetDeadline(1));
     std::vector<BYTE> record;
-    ASSERT_EQ(S_OK, SaveRecord(spSaved, &record));
+    ASSERT_EQ(S_OK, SavePersistBytes(spSaved, &record));
     EXPECT_EQ(12u, record.size());
     EXPECT_EQ(record.size(), SizeMax(spSaved));
 
     CComPtr<IBaseFilter> spLoaded = NewStandin(CLSID_VP8Encoder);
-    ASSERT_EQ(S_OK, LoadRecord(spLoaded, record));
+    ASSERT_EQ(S_OK, LoadPersistBytes(spLoaded, record));
     spEncoder = spLoaded;
     int nDeadline = -1;
     ASSERT_EQ(S_OK, spEncoder->GetDeadline(&nDeadline));
     EXPECT_EQ(1, nDeadline);
 
     record[11] = 0x80; // a negative deadline
-    EXPECT_EQ(VFW_E_INVALID_FILE_FORMAT, LoadRecord(spLoaded, record));
+    EXPECT_EQ(VFW_E_INVALID_FILE_FORMAT, LoadPersistBytes(spLoaded, record));
     ASSERT_EQ(S_OK, spEncoder->GetDeadline(&nDeadline));
     EXPECT_EQ(1, nDeadline);
 }

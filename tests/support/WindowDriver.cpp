@@ -74,6 +74,26 @@ std::wstring GetItemText(HWND hDlg, int nID)
     return GetText(::GetDlgItem(hDlg, nID));
 }
 
+HWND FindChildOfClass(HWND hParent, const wchar_t* pszClass)
+{
+    struct Search
+    {
+        const wchar_t* pszClass;
+        HWND hFound;
+    } search = {pszClass, nullptr};
+    ::EnumChildWindows(
+        hParent,
+        [](HWND hWnd, LPARAM lParam) -> BOOL {
+            Search* p = reinterpret_cast<Search*>(lParam);
+            if (GetClass(hWnd) != p->pszClass)
+                return TRUE;
+            p->hFound = hWnd;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.hFound;
+}
+
 std::wstring GetClass(HWND hWnd)
 {
     wchar_t sz[256] = L"";

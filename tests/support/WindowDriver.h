@@ -16,6 +16,9 @@ HWND WaitForDialog(const wchar_t* pszCaption, DWORD dwTimeoutMs = 10000);
 // Waits until hWnd is no longer a window.
 bool WaitForWindowGone(HWND hWnd, DWORD dwTimeoutMs = 10000);
 
+// The first child (at any depth) of the class, or null.
+HWND FindChildOfClass(HWND hParent, const wchar_t* pszClass);
+
 std::wstring GetText(HWND hWnd);
 std::wstring GetItemText(HWND hDlg, int nID);
 std::wstring GetClass(HWND hWnd);
