@@ -95,7 +95,10 @@ void CGraphEdit::CloseProcess()
     if (m_rgPI.hThread != nullptr)
     {
         ::PostThreadMessageW(m_rgPI.dwThreadId, WM_QUIT, 0, 0);
-        ::WaitForSingleObject(m_rgPI.hThread, dwQuitWaitMs);
+        // The editor lets go of this thread's graph as it ends; those calls
+        // must get through while we wait, or it cannot end in time.
+        DWORD dwIndex = 0;
+        ::CoWaitForMultipleHandles(0, dwQuitWaitMs, 1, &m_rgPI.hThread, &dwIndex);
         ::CloseHandle(m_rgPI.hThread);
     }
     if (m_rgPI.hProcess != nullptr)
