@@ -1,16 +1,18 @@
 // graphedt.exe driven from another process as the harness drives it: its
 // main window, the connect command, the dialog's list of published graphs
 // and its confirmation; then the attached graph followed live, the end of
-// the graph's process, and WM_QUIT.
+// the graph's process, WM_QUIT, and another process's filters' pages.
 #include <gtest/gtest.h>
 
 #include "CorvastaGraph.h"
 #include "EditorDriver.h"
 
 #include "editor/EditorIds.h"
+#include "editor/GraphHolder.h"
 #include "editor/RunningGraphs.h"
 #include "graph/ComponentIds.h"
 #include "graphedit/GraphEdit.h"
+#include "tests/support/WindowDriver.h"
 
 #include <strsafe.h>
 
@@ -352,4 +354,79 @@ TEST(EditorLostGraphTest, EndOfTheGraphsProcessIsReportedAndTheEditorStaysUsable
         EXPECT_EQ(L"Graph process ended", editor.State());
         EXPECT_EQ(0u, editor.Quit());
     }
+}
+
+namespace {
+
+class CNoEvents : public IGraphEvents
+{
+public:
+    void OnGraphRead(const GraphData&) override {}
+    void OnStateChanged(FILTER_STATE) override {}
+    void OnGraphLost(HRESULT) override {}
+};
+
+BOOL CALLBACK CollectText(HWND hWnd, LPARAM lParam)
+{
+    std::wstring text = GetText(hWnd);
+    if (!text.empty())
+        reinterpret_cast<std::vector<std::wstring>*>(lParam)->push_back(GetClass(hWnd) + L": " + text);
+    return TRUE;
+}
+
+// The texts of the filter's property frame, opened by a holder of pGraph:
+// each child window's class and text.
+std::vector<std::wstring> PageTexts(IUnknown* pGraph, const wchar_t* pszFilter)
+{
+    CNoEvents events;
+    CGraphHolder holder(&events);
+    std::vector<std::wstring> texts;
+    if (FAILED(holder.Attach(pGraph)))
+        return texts;
+    int nFilter = -1;
+    for (int f = 0; f < static_cast<int>(holder.Graph().filters.size()); ++f)
+        if (holder.Graph().filters[f].name == pszFilter)
+            nFilter = f;
+    CDriver driver([&] {
+        HWND hFrame = WaitForWindow([&](HWND hWnd) {
+            return GetClass(hWnd) == L"#32770" && GetText(hWnd).find(pszFilter) != std::wstring::npos;
+        });
+        if (hFrame == nullptr)
+            return;
+        ::EnumChildWindows(hFrame, CollectText, reinterpret_cast<LPARAM>(&texts));
+        ::PostMessageW(hFrame, WM_COMMAND, IDCANCEL, 0);
+    });
+    holder.ShowFilterPages(nFilter, nullptr);
+    driver.Join();
+    holder.Detach();
+    return texts;
+}
+
+} // namespace
+
+// The stand-ins' pages read their filter through its private interfaces,
+// which cross processes through the proxy DLL: a page of another process's
+// filter shows what the page of the same filter here shows.
+TEST(EditorRemotePagesTest, FilterPagesShowTheSameInAnotherProcess)
+{
+    CPublisherProcess publisher;
+    ASSERT_TRUE(publisher.Start());
+    std::vector<RunningGraph> graphs;
+    ListRunningGraphs(&graphs);
+    CComPtr<IUnknown> spRemote;
+    for (const RunningGraph& graph : graphs)
+        if (graph.dwProcessId == publisher.m_pi.dwProcessId)
+            GetRunningGraph(graph.displayName, &spRemote);
+    ASSERT_NE(nullptr, spRemote);
+    CComPtr<IGraphBuilder> spLocal;
+    ASSERT_EQ(S_OK, BuildCorvastaGraph(&spLocal));
+    for (const wchar_t* pszFilter : {szQSEncoder, szOpusEncoder, szCorvasta})
+    {
+        std::vector<std::wstring> local = PageTexts(spLocal, pszFilter);
+        std::vector<std::wstring> remote = PageTexts(spRemote, pszFilter);
+        ASSERT_GT(local.size(), 4u) << "no page in the frame"; // besides the frame's four buttons
+        EXPECT_EQ(local, remote);
+    }
+    spRemote.Release();
+    ::PostThreadMessageW(publisher.m_pi.dwThreadId, WM_QUIT, 0, 0);
 }
