@@ -1,16 +1,19 @@
 // Starts CorvastaTest as a user would and reports: process start to dialog
 // ready, "Build graph" time from components and from a saved graph of the
 // same filters, the harness's CPU use while a running graph is displayed, and
-// the delay from a client connecting to the graph running.
+// the delay from "Show graph" to the graph editor showing the graph, and the
+// delay from a client connecting to the graph running.
 #include <winsock2.h>
 #include <windows.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <cwchar>
 #include <string>
 #include <vector>
 
 #include "app/resource.h"
+#include "editor/EditorIds.h"
 #include "graph/ComponentIds.h"
 #include "tests/support/LoopbackClient.h"
 #include "tests/support/SavedGraphs.h"
@@ -163,6 +166,24 @@ struct CProgram
     }
 };
 
+// The graph editor's main window attached to the harness's graph, whose
+// canvas shows the built graph, or null.
+HWND FindEditorShowing(DWORD dwHarnessPid)
+{
+    wchar_t szPid[32];
+    std::swprintf(szPid, ARRAYSIZE(szPid), L"(pid %08lx) - Graph Editor", static_cast<unsigned long>(dwHarnessPid));
+    HWND hWnd = nullptr;
+    while ((hWnd = ::FindWindowExW(nullptr, hWnd, nullptr, nullptr)) != nullptr)
+    {
+        if (!::IsWindowVisible(hWnd) || Text(hWnd).find(szPid) == std::wstring::npos)
+            continue;
+        HWND hCanvas = ::GetDlgItem(hWnd, IDC_CANVAS);
+        if (hCanvas != nullptr && Text(hCanvas) == L"4 filters, 4 connections")
+            return hWnd;
+    }
+    return nullptr;
+}
+
 std::string StatusState()
 {
     std::string page = HttpGet(nPort, "/");
@@ -246,6 +267,25 @@ int wmain()
     std::printf("Build graph: median %.0f ms (of %d)\n", Median(buildMs), nRuns);
     std::printf("Build graph from the saved graph: median %.0f ms (of %d), %.2f times from components\n",
                 Median(loadMs), nRuns, Median(loadMs) / Median(buildMs));
+
+    // Each "Show graph" ends the editor that the one before started.
+    std::vector<double> showMs;
+    for (int i = 0; i < nRuns; i++)
+    {
+        HWND hOld = FindEditorShowing(p.pi.dwProcessId);
+        double t0 = NowMs();
+        p.Click(IDC_SHOW_GRAPH);
+        HWND hEditor = nullptr;
+        if (!WaitFor([&] { return (hEditor = FindEditorShowing(p.pi.dwProcessId)) != nullptr && hEditor != hOld; },
+                     20000))
+        {
+            std::printf("the graph editor did not show the graph\n");
+            break;
+        }
+        showMs.push_back(NowMs() - t0);
+    }
+    if (!showMs.empty())
+        std::printf("Show graph to the editor showing it: median %.0f ms (of %zu)\n", Median(showMs), showMs.size());
 
     p.Click(IDC_PLAY);
     ::Sleep(1000);
