@@ -84,7 +84,7 @@ bool IsPeerGone(HRESULT hr)
 }
 
 CGraphHolder::CGraphHolder(IGraphEvents* pEvents)
-    : m_pEvents(pEvents), m_state(State_Stopped), m_bAttached(false)
+    : m_pEvents(pEvents), m_state(State_Stopped), m_bAttached(false), m_bOwn(false)
 {
     ATLASSERT(pEvents != nullptr);
 }
@@ -95,6 +95,11 @@ CGraphHolder::~CGraphHolder()
 }
 
 HRESULT CGraphHolder::Attach(IUnknown* pGraph)
+{
+    return Hold(pGraph, false);
+}
+
+HRESULT CGraphHolder::Hold(IUnknown* pGraph, bool bOwn)
 {
     Detach();
     if (pGraph == nullptr)
@@ -110,6 +115,7 @@ HRESULT CGraphHolder::Attach(IUnknown* pGraph)
         return hr;
     }
     m_bAttached = true;
+    m_bOwn = bOwn;
     m_pEvents->OnGraphRead(m_graph);
     m_pEvents->OnStateChanged(m_state);
     return S_OK;
@@ -124,6 +130,7 @@ void CGraphHolder::Detach()
     m_graph = GraphData();
     m_state = State_Stopped;
     m_bAttached = false;
+    m_bOwn = false;
 }
 
 HRESULT CGraphHolder::Poll()

@@ -7,6 +7,7 @@
 // ever null, and no filter is removed from the other process's graph.
 #pragma once
 
+#include "FilterChoice.h"
 #include "GraphModel.h"
 
 #include "atlbase.h"
@@ -59,6 +60,39 @@ public:
     // The pin page and the pin's own pages, if it has any.
     HRESULT ShowPinPages(const PinRef& pin, HWND hWndOwner);
 
+    // The editor's own graph, in this process: a new empty one, or one read
+    // from a saved graph file. Loading goes on past a filter that cannot be
+    // created or connected and lists each such problem in pProblems; it fails
+    // only when the file cannot be read at all (and keeps the graph held
+    // before). Any earlier graph is let go of when it succeeds.
+    HRESULT CreateNew();
+    HRESULT Load(LPCWSTR pszFile, std::vector<std::wstring>* pProblems);
+    // Writes the held graph, as the graph manager holds it, to the file.
+    HRESULT Save(LPCWSTR pszFile);
+    // The graph was made here (CreateNew, Load), not attached to.
+    bool IsOwn() const { return m_bOwn; }
+
+    // Editing: each reads the graph again and reports it when it succeeds.
+    // Filters are added to the editor's own graph only (E_ACCESSDENIED on an
+    // attached one: the filter would live in this process and die with it).
+    // pszName gets the name actually given (a new one when it was taken).
+    HRESULT AddFilter(const FilterChoice& choice, std::wstring* pName);
+    // From an output pin to an input pin: intelligently (the graph manager
+    // may add filters between them) or directly (no filter added, no type
+    // given).
+    HRESULT Connect(const PinRef& from, const PinRef& to, bool bDirect);
+    HRESULT Render(const PinRef& pin);
+    HRESULT RemoveFilter(int nFilter);
+    // The pin and its peer.
+    HRESULT Disconnect(const PinRef& pin);
+
+    // The graph's events since the last call, oldest first, each freed.
+    HRESULT TakeEvents(std::vector<GraphEvent>* pEvents);
+    // Position and duration in 100 ns units; S_FALSE when the graph cannot
+    // seek (both 0 then).
+    HRESULT GetPosition(LONGLONG* pllPosition, LONGLONG* pllDuration);
+    HRESULT Seek(LONGLONG llPosition);
+
     const GraphData& Graph() const { return m_graph; }
     FILTER_STATE State() const { return m_state; }
 
@@ -70,6 +104,11 @@ private:
         std::vector<CComPtr<IPin>> peers; // of the output pins, for the signature
     };
 
+    // Attach, and CreateNew and Load with bOwn.
+    HRESULT Hold(IUnknown* pGraph, bool bOwn);
+    // The pins of a connection or a render, by the last read; null when the
+    // index is not one of them.
+    IPin* HeldPin(const PinRef& pin) const;
     HRESULT Read();
     HRESULT ReadFilter(IBaseFilter* pFilter, FilterData* pData, FilterHeld* pHeld);
     HRESULT ReadState(bool bReport);
@@ -85,4 +124,8 @@ private:
     GraphData m_graph;
     FILTER_STATE m_state;
     bool m_bAttached; // Attach has finished
+    bool m_bOwn;      // made here, not attached to
+
+    // The editor's tests reach the own graph's COM object through it.
+    friend class CGraphHolderProbe;
 };
