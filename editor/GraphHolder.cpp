@@ -123,6 +123,9 @@ HRESULT CGraphHolder::Hold(IUnknown* pGraph, bool bOwn)
 
 void CGraphHolder::Detach()
 {
+    // The own graph ends here: its filters stop before they are let go of.
+    if (m_bOwn && m_spControl != nullptr)
+        m_spControl->Stop();
     // Proxies of a process that has gone fail their release at once.
     m_held.clear();
     m_spControl.Release();
