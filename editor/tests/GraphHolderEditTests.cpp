@@ -198,7 +198,8 @@ TEST_F(GraphHolderEditTest, ATakenNameGetsANewOne)
     EXPECT_GE(FindFilterIndex(m_holder.Graph(), second), 0);
 
     // Through its moniker, whatever the class id says.
-    FilterChoice byMoniker = {L"By moniker", GUID_NULL, FilterMonikerName(CLSID_VideoCompressorCategory, CLSID_OrmidexQSEncoder)};
+    FilterChoice byMoniker = {L"By moniker", GUID_NULL,
+                              FilterMonikerName(CLSID_VideoCompressorCategory, CLSID_OrmidexQSEncoder)};
     ASSERT_FALSE(byMoniker.monikerName.empty());
     std::wstring third;
     ASSERT_EQ(S_OK, m_holder.AddFilter(byMoniker, &third));
