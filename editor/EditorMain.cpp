@@ -61,20 +61,23 @@ int RunMessageLoop(HWND hWnd)
 
 } // namespace
 
-extern "C" int WINAPI wWinMain(HINSTANCE /*hInstance*/, HINSTANCE /*hPrevInstance*/, LPWSTR /*lpCmdLine*/,
+extern "C" int WINAPI wWinMain(HINSTANCE /*hInstance*/, HINSTANCE /*hPrevInstance*/, LPWSTR lpCmdLine,
                                int nCmdShow)
 {
     // The connect dialog reads the Running Object Table on this thread.
     if (FAILED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)))
         return 1;
-    INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_BAR_CLASSES};
+    INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_BAR_CLASSES | ICC_TREEVIEW_CLASSES};
     ::InitCommonControlsEx(&icc);
 
     int nExitCode = 1;
     {
         CMainFrame frame;
         if (SUCCEEDED(frame.CreateFrame(nCmdShow)))
+        {
+            frame.StartWith(lpCmdLine);
             nExitCode = RunMessageLoop(frame);
+        }
 
         // WM_QUIT (or the window closed): the worker lets go of the graph
         // first. The graph's owner, when it asked this thread to quit, may

@@ -32,7 +32,7 @@ int TextHeight(HDC hdc, HFONT hFont)
 
 CGraphCanvas::CGraphCanvas(ICanvasEvents* pEvents)
     : m_pEvents(pEvents), m_hMessageFont(nullptr), m_gdiplusToken(0), m_ptScroll{0, 0},
-      m_bInScrollUpdate(false)
+      m_bInScrollUpdate(false), m_drag(eDragNone), m_ptDragStart{0, 0}, m_ptMoveStart{0, 0}
 {
 }
 
@@ -43,19 +43,42 @@ CGraphCanvas::~CGraphCanvas()
 
 void CGraphCanvas::SetGraph(const GraphData& graph)
 {
-    std::wstring selected;
+    std::wstring selected, selectedPin;
     if (m_selection.nFilter >= 0)
         selected = m_graph.filters[m_selection.nFilter].name;
+    if (const PinData* pPin = m_graph.Pin(m_selection.pin))
+        selectedPin = pPin->name;
+    if (m_drag != eDragNone)
+        ::ReleaseCapture();
     m_graph = graph;
     m_selection = PaintSelection();
     for (int i = 0; i < static_cast<int>(m_graph.filters.size()); ++i)
-        if (!selected.empty() && m_graph.filters[i].name == selected)
-            m_selection.nFilter = i;
+    {
+        if (selected.empty() || m_graph.filters[i].name != selected)
+            continue;
+        m_selection.nFilter = i;
+        for (int p = 0; p < static_cast<int>(m_graph.filters[i].pins.size()); ++p)
+            if (!selectedPin.empty() && m_graph.filters[i].pins[p].name == selectedPin)
+                m_selection.pin = {i, p};
+    }
     LayOut();
     UpdateScrollBars();
     Invalidate(FALSE);
     // The counts, for whoever reads the window's text (and for tests).
     SetWindowText(DescribeCounts(m_graph).c_str());
+}
+
+bool CGraphCanvas::SelectedConnection(ConnectionData* pConnection) const
+{
+    if (m_selection.nConnection < 0 || m_selection.nConnection >= static_cast<int>(m_layout.connections.size()))
+        return false;
+    *pConnection = m_layout.connections[m_selection.nConnection].connection;
+    return true;
+}
+
+void CGraphCanvas::ForgetMoves()
+{
+    m_moves.clear();
 }
 
 void CGraphCanvas::SetMessage(const std::wstring& message)
@@ -138,6 +161,15 @@ void CGraphCanvas::LayOut()
     metrics.pinWidth = [this, hdc](const std::wstring& text) { return TextWidth(hdc, m_fonts.hPin, text); };
     m_layout = LayOutGraph(m_graph, metrics);
     ::ReleaseDC(m_hWnd, hdc);
+    metrics.titleWidth = nullptr;
+    metrics.pinWidth = nullptr;
+    m_metrics = metrics;
+    for (int i = 0; i < static_cast<int>(m_graph.filters.size()); ++i)
+    {
+        auto it = m_moves.find(m_graph.filters[i].name);
+        if (it != m_moves.end())
+            MoveFilterPlace(&m_layout, i, it->second, m_metrics);
+    }
 }
 
 LRESULT CGraphCanvas::OnEraseBackground(UINT, WPARAM, LPARAM, BOOL&)
@@ -275,21 +307,162 @@ GraphHit CGraphCanvas::HitTest(LPARAM lParam) const
     return HitTestGraph(m_layout, pt);
 }
 
+POINT CGraphCanvas::GraphPoint(LPARAM lParam) const
+{
+    POINT ptOrigin = Origin();
+    return {GET_X_LPARAM(lParam) - ptOrigin.x, GET_Y_LPARAM(lParam) - ptOrigin.y};
+}
+
 void CGraphCanvas::Select(const GraphHit& hit)
 {
     m_selection = PaintSelection();
     if (hit.kind == HitKind::Filter || hit.kind == HitKind::Pin)
         m_selection.nFilter = hit.nFilter;
+    if (hit.kind == HitKind::Pin)
+        m_selection.pin = hit.pin;
     else if (hit.kind == HitKind::Connection)
         m_selection.nConnection = hit.nConnection;
+    Invalidate(FALSE);
+}
+
+void CGraphCanvas::SelectNext(bool bBack)
+{
+    // Every filter, then each of its pins, in order.
+    std::vector<PinRef> stops;
+    for (int f = 0; f < static_cast<int>(m_graph.filters.size()); ++f)
+    {
+        stops.push_back({f, -1});
+        for (int p = 0; p < static_cast<int>(m_graph.filters[f].pins.size()); ++p)
+            stops.push_back({f, p});
+    }
+    if (stops.empty())
+        return;
+    PinRef current = m_selection.pin.IsValid() ? m_selection.pin : PinRef{m_selection.nFilter, -1};
+    int nAt = -1;
+    for (int i = 0; i < static_cast<int>(stops.size()); ++i)
+        if (stops[i] == current && current.nFilter >= 0)
+            nAt = i;
+    int cStops = static_cast<int>(stops.size());
+    nAt = nAt < 0 ? (bBack ? cStops - 1 : 0) : (nAt + (bBack ? cStops - 1 : 1)) % cStops;
+    m_selection = PaintSelection();
+    m_selection.nFilter = stops[nAt].nFilter;
+    if (stops[nAt].nPin >= 0)
+        m_selection.pin = stops[nAt];
     Invalidate(FALSE);
 }
 
 LRESULT CGraphCanvas::OnLButtonDown(UINT, WPARAM, LPARAM lParam, BOOL&)
 {
     ::SetFocus(m_hWnd);
-    Select(HitTest(lParam));
+    GraphHit hit = HitTest(lParam);
+    Select(hit);
+    if (hit.kind == HitKind::Pin)
+        m_drag = eDragPin, m_dragPin = hit.pin;
+    else if (hit.kind == HitKind::Filter)
+    {
+        m_drag = eDragFilter;
+        auto it = m_moves.find(m_graph.filters[hit.nFilter].name);
+        m_ptMoveStart = it != m_moves.end() ? it->second : POINT{0, 0};
+    }
+    if (m_drag != eDragNone)
+    {
+        m_ptDragStart = GraphPoint(lParam);
+        ::SetCapture(m_hWnd);
+    }
     return 0;
+}
+
+LRESULT CGraphCanvas::OnMouseMove(UINT, WPARAM, LPARAM lParam, BOOL&)
+{
+    POINT pt = GraphPoint(lParam);
+    if (m_drag == eDragPin)
+    {
+        const PinPlace& place = m_layout.filters[m_dragPin.nFilter].pins[m_dragPin.nPin];
+        m_selection.bRubber = true;
+        m_selection.rgptRubber[0] = place.ptAnchor;
+        m_selection.rgptRubber[1] = pt;
+        Invalidate(FALSE);
+    }
+    else if (m_drag == eDragFilter && m_selection.nFilter >= 0)
+    {
+        POINT ptMove = {m_ptMoveStart.x + pt.x - m_ptDragStart.x, m_ptMoveStart.y + pt.y - m_ptDragStart.y};
+        m_moves[m_graph.filters[m_selection.nFilter].name] = ptMove;
+        LayOut();
+        UpdateScrollBars();
+        Invalidate(FALSE);
+    }
+    return 0;
+}
+
+LRESULT CGraphCanvas::OnLButtonUp(UINT, WPARAM, LPARAM lParam, BOOL&)
+{
+    EDrag drag = m_drag;
+    PinRef from = m_dragPin;
+    EndDrag();
+    if (drag != eDragPin)
+        return 0;
+    GraphHit hit = HitTest(lParam);
+    const PinData* pFrom = m_graph.Pin(from);
+    const PinData* pTo = hit.kind == HitKind::Pin ? m_graph.Pin(hit.pin) : nullptr;
+    if (pFrom == nullptr || pTo == nullptr || pFrom->bInput == pTo->bInput)
+        return 0;
+    if (pFrom->bInput)
+        m_pEvents->OnConnectPins(hit.pin, from);
+    else
+        m_pEvents->OnConnectPins(from, hit.pin);
+    return 0;
+}
+
+LRESULT CGraphCanvas::OnCaptureChanged(UINT, WPARAM, LPARAM, BOOL&)
+{
+    // Lost to another window: the drag ends where it is.
+    m_drag = eDragNone;
+    if (m_selection.bRubber)
+    {
+        m_selection.bRubber = false;
+        Invalidate(FALSE);
+    }
+    return 0;
+}
+
+void CGraphCanvas::EndDrag()
+{
+    if (m_drag == eDragNone)
+        return;
+    ::ReleaseCapture(); // WM_CAPTURECHANGED clears the drag
+    m_drag = eDragNone;
+    m_selection.bRubber = false;
+    Invalidate(FALSE);
+}
+
+LRESULT CGraphCanvas::OnContextMenu(UINT, WPARAM, LPARAM lParam, BOOL&)
+{
+    POINT pt = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+    if (pt.x == -1 && pt.y == -1)
+    {
+        // From the keyboard: at the selection, or the canvas's corner.
+        POINT ptOrigin = Origin();
+        pt = {8, 8};
+        if (m_selection.nFilter >= 0)
+        {
+            const RECT& rc = m_layout.filters[m_selection.nFilter].rcTitle;
+            pt = {rc.left + ptOrigin.x + 8, rc.bottom + ptOrigin.y};
+        }
+        ::ClientToScreen(m_hWnd, &pt);
+    }
+    else
+    {
+        POINT ptClient = pt;
+        ::ScreenToClient(m_hWnd, &ptClient);
+        Select(HitTest(MAKELPARAM(ptClient.x, ptClient.y)));
+    }
+    m_pEvents->OnCanvasMenu(pt);
+    return 0;
+}
+
+LRESULT CGraphCanvas::OnGetDlgCode(UINT, WPARAM, LPARAM, BOOL&)
+{
+    return DLGC_WANTARROWS | DLGC_WANTTAB;
 }
 
 LRESULT CGraphCanvas::OnLButtonDblClk(UINT, WPARAM, LPARAM lParam, BOOL&)
@@ -334,9 +507,24 @@ LRESULT CGraphCanvas::OnKeyDown(UINT, WPARAM wParam, LPARAM, BOOL& bHandled)
             return 0;
         }
     }
+    if (wParam == VK_RETURN && m_selection.pin.IsValid())
+    {
+        m_pEvents->OnOpenPin(m_selection.pin);
+        return 0;
+    }
     if (wParam == VK_RETURN && m_selection.nFilter >= 0)
     {
         m_pEvents->OnOpenFilter(m_selection.nFilter);
+        return 0;
+    }
+    if (wParam == VK_TAB)
+    {
+        SelectNext(::GetKeyState(VK_SHIFT) < 0);
+        return 0;
+    }
+    if (wParam == VK_ESCAPE && m_drag != eDragNone)
+    {
+        EndDrag();
         return 0;
     }
     bHandled = FALSE;

@@ -240,17 +240,9 @@ private:
 
     ConnectionPlace PlaceConnection(const ConnectionData& connection) const
     {
-        POINT ptFrom = m_layout.filters[connection.from.nFilter].pins[connection.from.nPin].ptAnchor;
-        POINT ptTo = m_layout.filters[connection.to.nFilter].pins[connection.to.nPin].ptAnchor;
-        // The curve leaves and enters horizontally; a link that runs back
-        // (only in a cycle) swings out further.
-        int dx = ptTo.x > ptFrom.x ? std::max<int>(24, (ptTo.x - ptFrom.x) / 2) : 3 * m_m.nColumnGap / 2;
         ConnectionPlace place;
         place.connection = connection;
-        place.rgpt[0] = ptFrom;
-        place.rgpt[1] = {ptFrom.x + dx, ptFrom.y};
-        place.rgpt[2] = {ptTo.x - dx, ptTo.y};
-        place.rgpt[3] = ptTo;
+        PlaceCurve(m_layout, m_m.nColumnGap, &place);
         return place;
     }
 
@@ -264,6 +256,42 @@ private:
 };
 
 } // namespace
+
+void PlaceCurve(const GraphLayout& layout, int nColumnGap, ConnectionPlace* pPlace)
+{
+    const ConnectionData& connection = pPlace->connection;
+    POINT ptFrom = layout.filters[connection.from.nFilter].pins[connection.from.nPin].ptAnchor;
+    POINT ptTo = layout.filters[connection.to.nFilter].pins[connection.to.nPin].ptAnchor;
+    // The curve leaves and enters horizontally; a link that runs back (in a
+    // cycle, or after a filter was moved) swings out further.
+    int dx = ptTo.x > ptFrom.x ? std::max<int>(24, (ptTo.x - ptFrom.x) / 2) : 3 * nColumnGap / 2;
+    pPlace->rgpt[0] = ptFrom;
+    pPlace->rgpt[1] = {ptFrom.x + dx, ptFrom.y};
+    pPlace->rgpt[2] = {ptTo.x - dx, ptTo.y};
+    pPlace->rgpt[3] = ptTo;
+}
+
+void MoveFilterPlace(GraphLayout* pLayout, int nFilter, POINT ptOffset, const LayoutMetrics& metrics)
+{
+    FilterPlace& place = pLayout->filters[nFilter];
+    // Never past the top or left margin, where it could not be scrolled to.
+    ptOffset.x = std::max<LONG>(ptOffset.x, metrics.nMargin + metrics.nTabWidth - place.rcBox.left);
+    ptOffset.y = std::max<LONG>(ptOffset.y, metrics.nMargin - place.rcBox.top);
+    ::OffsetRect(&place.rcBox, ptOffset.x, ptOffset.y);
+    ::OffsetRect(&place.rcTitle, ptOffset.x, ptOffset.y);
+    for (PinPlace& pin : place.pins)
+    {
+        ::OffsetRect(&pin.rcTab, ptOffset.x, ptOffset.y);
+        ::OffsetRect(&pin.rcLabel, ptOffset.x, ptOffset.y);
+        pin.ptAnchor.x += ptOffset.x;
+        pin.ptAnchor.y += ptOffset.y;
+    }
+    for (ConnectionPlace& connection : pLayout->connections)
+        if (connection.connection.from.nFilter == nFilter || connection.connection.to.nFilter == nFilter)
+            PlaceCurve(*pLayout, metrics.nColumnGap, &connection);
+    pLayout->size.cx = std::max<LONG>(pLayout->size.cx, place.rcBox.right + metrics.nTabWidth + metrics.nMargin);
+    pLayout->size.cy = std::max<LONG>(pLayout->size.cy, place.rcBox.bottom + metrics.nMargin);
+}
 
 GraphLayout LayOutGraph(const GraphData& graph, const LayoutMetrics& metrics)
 {

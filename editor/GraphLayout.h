@@ -55,5 +55,12 @@ struct GraphLayout
 
 GraphLayout LayOutGraph(const GraphData& graph, const LayoutMetrics& metrics);
 
+// The curve of pPlace->connection between its pins' anchors.
+void PlaceCurve(const GraphLayout& layout, int nColumnGap, ConnectionPlace* pPlace);
+
+// Moves a filter by ptOffset (kept inside the margins), with its pins and
+// the curves of its connections; the layout grows to hold it.
+void MoveFilterPlace(GraphLayout* pLayout, int nFilter, POINT ptOffset, const LayoutMetrics& metrics);
+
 // Points along a connection's curve, for hit-testing and drawing alike.
 std::vector<POINT> FlattenCurve(const POINT rgpt[4], int nSegments = 24);

@@ -2,6 +2,8 @@
 // and the view shows. It holds no COM pointer, so the view can keep it.
 #pragma once
 
+#include <windows.h>
+
 #include <string>
 #include <vector>
 
@@ -49,6 +51,18 @@ struct GraphData
     // Each connection once, from its output pin, in filter and pin order.
     std::vector<ConnectionData> Connections() const;
 };
+
+// An event of the graph as IMediaEvent::GetEvent gave it.
+struct GraphEvent
+{
+    long lCode = 0;
+    LONG_PTR lParam1 = 0;
+    LONG_PTR lParam2 = 0;
+};
+
+// "EC_COMPLETE (0x01): 0x00000000, 0x00000000": the code's name where it has
+// one, and its parameters.
+std::wstring DescribeEvent(const GraphEvent& event);
 
 // "4 filters, 4 connections"
 std::wstring DescribeCounts(const GraphData& graph);

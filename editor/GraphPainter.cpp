@@ -88,9 +88,18 @@ void DrawFilterShape(gp::Graphics& g, const FilterPlace& place, POINT ptOrigin, 
     g.DrawPath(&penBorder, &box);
 }
 
-void DrawPinTab(gp::Graphics& g, const PinData& pin, const PinPlace& place, POINT ptOrigin)
+void DrawPinTab(gp::Graphics& g, const PinData& pin, const PinPlace& place, POINT ptOrigin, bool bSelected)
 {
     gp::Rect rcTab = ToRect(place.rcTab, ptOrigin);
+    if (bSelected)
+    {
+        gp::Rect rcRing = rcTab;
+        rcRing.Inflate(3, 3);
+        gp::GraphicsPath ring;
+        AddRoundRect(&ring, rcRing, 4);
+        gp::Pen penRing(clrSelected, 2.0f);
+        g.DrawPath(&penRing, &ring);
+    }
     gp::GraphicsPath tab;
     AddRoundRect(&tab, rcTab, 3);
     const gp::Color& clr = pin.bInput ? clrInput : clrOutput;
@@ -124,7 +133,17 @@ void PaintGraph(HDC hdc, POINT ptOrigin, const GraphData& graph, const GraphLayo
             const FilterPlace& place = layout.filters[i];
             DrawFilterShape(g, place, ptOrigin, i == selection.nFilter);
             for (size_t nPin = 0; nPin < place.pins.size(); ++nPin)
-                DrawPinTab(g, graph.filters[i].pins[nPin], place.pins[nPin], ptOrigin);
+                DrawPinTab(g, graph.filters[i].pins[nPin], place.pins[nPin], ptOrigin,
+                           selection.pin == PinRef{i, static_cast<int>(nPin)});
+        }
+        if (selection.bRubber)
+        {
+            gp::Pen pen(clrSelected, 2.0f);
+            pen.SetDashStyle(gp::DashStyleDash);
+            g.DrawLine(&pen, static_cast<INT>(selection.rgptRubber[0].x + ptOrigin.x),
+                       static_cast<INT>(selection.rgptRubber[0].y + ptOrigin.y),
+                       static_cast<INT>(selection.rgptRubber[1].x + ptOrigin.x),
+                       static_cast<INT>(selection.rgptRubber[1].y + ptOrigin.y));
         }
     }
 

@@ -18,6 +18,9 @@ struct PaintSelection
 {
     int nFilter = -1;
     int nConnection = -1;
+    PinRef pin;            // a selected pin, on the selected filter
+    bool bRubber = false;  // a connection being dragged from rgptRubber[0]
+    POINT rgptRubber[2] = {};
 };
 
 // Draws onto hdc with the graph's (0, 0) at ptOrigin. GDI+ must be started.

@@ -93,12 +93,93 @@ void CGraphWorker::ShowPinPages(const PinRef& pin, HWND hWndOwner)
     Push(request);
 }
 
+void CGraphWorker::Open(const std::wstring& file)
+{
+    Request request;
+    request.command = file.empty() ? eCmdNew : eCmdOpen;
+    request.displayName = file;
+    Push(request);
+}
+
+void CGraphWorker::Save(const std::wstring& file)
+{
+    Request request;
+    request.command = eCmdSave;
+    request.displayName = file;
+    Push(request);
+}
+
+void CGraphWorker::Connect(const PinRef& from, const PinRef& to, bool bDirect)
+{
+    Request request;
+    request.command = eCmdConnect;
+    request.pin = from;
+    request.pinTo = to;
+    request.bDirect = bDirect;
+    Push(request);
+}
+
+void CGraphWorker::OnPin(ECommand command, const PinRef& pin)
+{
+    Request request;
+    request.command = command;
+    request.pin = pin;
+    Push(request);
+}
+
+void CGraphWorker::RemoveFilter(int nFilter)
+{
+    Request request;
+    request.command = eCmdRemove;
+    request.nFilter = nFilter;
+    Push(request);
+}
+
+void CGraphWorker::Seek(LONGLONG llPosition)
+{
+    Request request;
+    request.command = eCmdSeek;
+    request.llPosition = llPosition;
+    Push(request);
+}
+
+HRESULT CGraphWorker::Insert(const FilterChoice& choice, std::wstring* pName)
+{
+    HANDLE hDone = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    if (hDone == nullptr)
+        return HRESULT_FROM_WIN32(::GetLastError());
+    HRESULT hr = E_PENDING;
+    Request request;
+    request.command = eCmdInsert;
+    request.choice = choice;
+    request.hDone = hDone;
+    request.phr = &hr;
+    request.pText = pName;
+    Push(request);
+    // The own graph is in this process, so the worker answers soon; messages
+    // sent to this thread (a filter creating a window) are served meanwhile.
+    for (;;)
+    {
+        DWORD dwWait = ::MsgWaitForMultipleObjects(1, &hDone, FALSE, INFINITE, QS_SENDMESSAGE);
+        if (dwWait != WAIT_OBJECT_0 + 1)
+            break;
+        MSG msg;
+        ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+    ::CloseHandle(hDone);
+    return hr;
+}
+
 CGraphWorker::News CGraphWorker::TakeNews()
 {
     m_cs.Lock();
     News news = std::move(m_news);
     m_news = News();
+    // Kept to tell what changed next time.
     m_news.state = news.state;
+    m_news.llPosition = news.llPosition;
+    m_news.llDuration = news.llDuration;
+    m_news.bCanSeek = news.bCanSeek;
     m_bAnnounced = false;
     m_cs.Unlock();
     return news;
@@ -170,6 +251,7 @@ void CGraphWorker::Poll()
         return;
     m_bBusy = true;
     m_graph.Poll();
+    FollowOwnGraph();
     m_bBusy = false;
     HandleRequests(); // those that came in meanwhile
 }
@@ -196,11 +278,70 @@ void CGraphWorker::HandleRequests()
     }
 }
 
+// The events and the position of a graph of this process; another
+// program's events are that program's to take.
+void CGraphWorker::FollowOwnGraph()
+{
+    if (!m_graph.IsAttached())
+        return;
+    std::vector<GraphEvent> events;
+    DWORD dwChanged = 0;
+    if (m_graph.IsOwn() && m_graph.TakeEvents(&events) == S_OK && !events.empty())
+        dwChanged |= eNewsEvents;
+    LONGLONG llPosition = 0, llDuration = 0;
+    HRESULT hr = m_graph.GetPosition(&llPosition, &llDuration);
+    m_cs.Lock();
+    m_news.events.insert(m_news.events.end(), events.begin(), events.end());
+    if (SUCCEEDED(hr) && (llPosition != m_news.llPosition || llDuration != m_news.llDuration ||
+                          (hr == S_OK) != m_news.bCanSeek))
+    {
+        m_news.llPosition = llPosition;
+        m_news.llDuration = llDuration;
+        m_news.bCanSeek = hr == S_OK;
+        dwChanged |= eNewsPosition;
+    }
+    m_cs.Unlock();
+    if (dwChanged != 0)
+        Announce(dwChanged);
+}
+
 void CGraphWorker::Handle(const Request& request)
 {
     HRESULT hr = S_OK;
+    CommandDone done;
     switch (request.command)
     {
+    case eCmdNew:
+        hr = m_graph.CreateNew();
+        break;
+    case eCmdOpen:
+        done.text = request.displayName;
+        hr = m_graph.Load(request.displayName.c_str(), &done.details);
+        break;
+    case eCmdSave:
+        done.text = request.displayName;
+        hr = m_graph.Save(request.displayName.c_str());
+        break;
+    case eCmdInsert:
+        hr = m_graph.AddFilter(request.choice, &done.text);
+        break;
+    case eCmdConnect:
+        hr = m_graph.Connect(request.pin, request.pinTo, request.bDirect);
+        break;
+    case eCmdRender:
+        hr = m_graph.Render(request.pin);
+        break;
+    case eCmdRemove:
+        hr = m_graph.RemoveFilter(request.nFilter);
+        break;
+    case eCmdDisconnect:
+        hr = m_graph.Disconnect(request.pin);
+        break;
+    case eCmdSeek:
+        hr = m_graph.Seek(request.llPosition);
+        if (SUCCEEDED(hr))
+            FollowOwnGraph();
+        break;
     case eCmdAttach:
     {
         CComPtr<IUnknown> spGraph;
@@ -237,14 +378,22 @@ void CGraphWorker::Handle(const Request& request)
     case eCmdNone:
         return;
     }
-    Report(request.command, hr);
+    if (request.hDone != nullptr)
+    {
+        *request.phr = hr;
+        if (request.pText != nullptr)
+            *request.pText = done.text;
+        ::SetEvent(request.hDone);
+    }
+    done.command = request.command;
+    done.hr = hr;
+    Report(std::move(done));
 }
 
-void CGraphWorker::Report(ECommand command, HRESULT hr)
+void CGraphWorker::Report(CommandDone done)
 {
     m_cs.Lock();
-    m_news.command = command;
-    m_news.hrCommand = hr;
+    m_news.done.push_back(std::move(done));
     m_cs.Unlock();
     Announce(eNewsCommand);
 }

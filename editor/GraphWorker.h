@@ -26,15 +26,33 @@ public:
         eCmdStop,
         eCmdFilterPages,
         eCmdPinPages,
+        eCmdNew,
+        eCmdOpen,
+        eCmdSave,
+        eCmdInsert,
+        eCmdConnect,
+        eCmdRender,
+        eCmdRemove,
+        eCmdDisconnect,
+        eCmdSeek,
     };
 
     // What changed since the window last took the news.
     enum
     {
-        eNewsGraph = 0x1,   // graph
-        eNewsState = 0x2,   // state
-        eNewsLost = 0x4,    // hrLost: the graph's process went away
-        eNewsCommand = 0x8, // command and hrCommand: the last command's result
+        eNewsGraph = 0x1,    // graph
+        eNewsState = 0x2,    // state
+        eNewsLost = 0x4,     // hrLost: the graph's process went away
+        eNewsCommand = 0x8,  // done: the results of commands, in order
+        eNewsEvents = 0x10,  // events: the own graph's events
+        eNewsPosition = 0x20 // llPosition, llDuration, bCanSeek
+    };
+    struct CommandDone
+    {
+        ECommand command = eCmdNone;
+        HRESULT hr = S_OK;
+        std::wstring text;                 // the file, or the name a filter was given
+        std::vector<std::wstring> details; // what a load could not do
     };
     struct News
     {
@@ -42,8 +60,11 @@ public:
         GraphData graph;
         FILTER_STATE state = State_Stopped;
         HRESULT hrLost = S_OK;
-        ECommand command = eCmdNone;
-        HRESULT hrCommand = S_OK;
+        std::vector<CommandDone> done;
+        std::vector<GraphEvent> events;
+        LONGLONG llPosition = 0;
+        LONGLONG llDuration = 0;
+        bool bCanSeek = false;
     };
 
     CGraphWorker();
@@ -63,6 +84,17 @@ public:
     void Post(ECommand command);
     void ShowFilterPages(int nFilter, HWND hWndOwner);
     void ShowPinPages(const PinRef& pin, HWND hWndOwner);
+    // The editor's own graph: a new one, from a file, into a file.
+    void Open(const std::wstring& file);
+    void Save(const std::wstring& file);
+    void Connect(const PinRef& from, const PinRef& to, bool bDirect);
+    // eCmdRender, eCmdDisconnect on a pin; eCmdRemove on a filter.
+    void OnPin(ECommand command, const PinRef& pin);
+    void RemoveFilter(int nFilter);
+    void Seek(LONGLONG llPosition);
+    // Inserts into the own graph and waits for the result (the insert
+    // dialog shows it); the filter's name in the graph goes to pName.
+    HRESULT Insert(const FilterChoice& choice, std::wstring* pName);
 
     News TakeNews();
 
@@ -73,7 +105,15 @@ private:
         std::wstring displayName;
         int nFilter = -1;
         PinRef pin;
+        PinRef pinTo;
+        bool bDirect = false;
+        LONGLONG llPosition = 0;
+        FilterChoice choice;
         HWND hWndOwner = nullptr;
+        // A caller that waits: the result goes here and the event is set.
+        HANDLE hDone = nullptr;
+        HRESULT* phr = nullptr;
+        std::wstring* pText = nullptr;
     };
 
     // The worker's own message-only window: requests and the timer come to
@@ -100,7 +140,8 @@ private:
     void Poll();
     void HandleRequests();
     void Handle(const Request& request);
-    void Report(ECommand command, HRESULT hr);
+    void Report(CommandDone done);
+    void FollowOwnGraph();
     void Announce(DWORD dwChanged);
 
     void OnGraphRead(const GraphData& graph) override;

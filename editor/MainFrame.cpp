@@ -25,7 +25,9 @@ LPCWSTR StateText(FILTER_STATE state)
 } // namespace
 
 CMainFrame::CMainFrame()
-    : m_canvas(this), m_hWndStatus(nullptr), m_attachment(eNone), m_state(State_Stopped)
+    : m_canvas(this), m_hWndStatus(nullptr), m_hWndToolbar(nullptr), m_hWndPosition(nullptr), m_hWndSeek(nullptr),
+      m_hWndEvents(nullptr), m_bShowEvents(true), m_attachment(eNone), m_state(State_Stopped), m_llDuration(0),
+      m_bChanged(false), m_bRunWhenOpen(false), m_bConnectDirectly(false)
 {
 }
 
@@ -67,9 +69,20 @@ LRESULT CMainFrame::OnCreate(UINT, WPARAM, LPARAM, BOOL&)
     m_hWndStatus = ::CreateWindowExW(0, STATUSCLASSNAMEW, nullptr, WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, 0, 0,
                                      0, 0, m_hWnd, reinterpret_cast<HMENU>(IDC_STATUS), AtlGetModuleInstance(),
                                      nullptr);
-    if (m_hWndStatus == nullptr)
+    if (m_hWndStatus == nullptr || !CreateRunControls())
         return -1;
+    LoadRecent();
     SetAttachment(eNone);
+    return 0;
+}
+
+LRESULT CMainFrame::OnClose(UINT, WPARAM, LPARAM, BOOL& bHandled)
+{
+    // Closing asks about unsaved changes; WM_QUIT from a driving program
+    // does not come here and never waits on the user.
+    if (!AskToLetGo())
+        return 0;
+    bHandled = FALSE;
     return 0;
 }
 
@@ -84,13 +97,29 @@ LRESULT CMainFrame::OnSize(UINT, WPARAM, LPARAM, BOOL&)
     if (m_hWndStatus == nullptr)
         return 0;
     ::SendMessageW(m_hWndStatus, WM_SIZE, 0, 0);
-    RECT rcStatus = {}, rc = {};
+    ::SendMessageW(m_hWndToolbar, TB_AUTOSIZE, 0, 0);
+    RECT rcStatus = {}, rcBar = {}, rc = {};
     ::GetWindowRect(m_hWndStatus, &rcStatus);
+    ::GetWindowRect(m_hWndToolbar, &rcBar);
     GetClientRect(&rc);
-    int cyStatus = rcStatus.bottom - rcStatus.top;
-    m_canvas.SetWindowPos(nullptr, 0, 0, rc.right, std::max<int>(rc.bottom - cyStatus, 0), SWP_NOZORDER);
+    int cyStatus = rcStatus.bottom - rcStatus.top, cyBar = rcBar.bottom - rcBar.top;
 
-    // The state, the counts, then what the editor is attached to.
+    // The toolbar's buttons, then the position and the seek bar in the rest
+    // of its row.
+    RECT rcLast = {};
+    int cButtons = static_cast<int>(::SendMessageW(m_hWndToolbar, TB_BUTTONCOUNT, 0, 0));
+    ::SendMessageW(m_hWndToolbar, TB_GETITEMRECT, cButtons - 1, reinterpret_cast<LPARAM>(&rcLast));
+    int x = rcLast.right + 12, cxPosition = 150;
+    ::SetWindowPos(m_hWndPosition, HWND_TOP, x, (cyBar - 16) / 2, cxPosition, 16, 0);
+    ::SetWindowPos(m_hWndSeek, HWND_TOP, x + cxPosition, 2, std::max<int>(rc.right - x - cxPosition - 8, 40), cyBar - 4, 0);
+
+    int cyEvents = m_bShowEvents ? std::min<int>(120, std::max<int>(rc.bottom - cyStatus - cyBar, 0) / 3) : 0;
+    int cyCanvas = std::max<int>(rc.bottom - cyStatus - cyBar - cyEvents, 0);
+    m_canvas.SetWindowPos(nullptr, 0, cyBar, rc.right, cyCanvas, SWP_NOZORDER);
+    ::SetWindowPos(m_hWndEvents, nullptr, 0, cyBar + cyCanvas, rc.right, cyEvents,
+                   SWP_NOZORDER | (m_bShowEvents ? SWP_SHOWWINDOW : SWP_HIDEWINDOW));
+
+    // The state, the counts, then the file or what the editor is attached to.
     int rgxParts[] = {110, 330, -1};
     if (rc.right < 500)
     {
@@ -110,36 +139,74 @@ LRESULT CMainFrame::OnSetFocus(UINT, WPARAM, LPARAM, BOOL&)
 LRESULT CMainFrame::OnInitMenuPopup(UINT, WPARAM wParam, LPARAM, BOOL&)
 {
     HMENU hMenu = reinterpret_cast<HMENU>(wParam);
-    bool bAttached = m_attachment == eAttached;
-    UINT uEnable = bAttached ? MF_ENABLED : MF_GRAYED;
-    for (UINT uId : {ID_FILE_DISCONNECT, ID_GRAPH_PLAY, ID_GRAPH_PAUSE, ID_GRAPH_STOP, ID_VIEW_REFRESH})
-        ::EnableMenuItem(hMenu, uId, MF_BYCOMMAND | uEnable);
+    auto enable = [hMenu](UINT uId, bool bEnable) {
+        ::EnableMenuItem(hMenu, uId, MF_BYCOMMAND | (bEnable ? MF_ENABLED : MF_GRAYED));
+    };
+    bool bGraph = HasGraph(), bOwn = m_attachment == eOwn;
+    PinRef pin = m_canvas.SelectedPin();
+    const PinData* pPin = m_canvas.Graph().Pin(pin);
+    ConnectionData connection;
+    bool bConnection = m_canvas.SelectedConnection(&connection);
+    int nFilter = m_canvas.SelectedFilter();
+
+    enable(ID_FILE_SAVE, bOwn);
+    enable(ID_FILE_SAVEAS, bOwn);
+    enable(ID_FILE_DISCONNECT, m_attachment == eAttached || m_attachment == eConnecting || m_attachment == eLost);
+    enable(ID_GRAPH_RENDER, bGraph && pPin != nullptr && !pPin->bInput && !pPin->peer.IsValid());
+    enable(ID_GRAPH_CONNECT, bGraph && pPin != nullptr && !pPin->peer.IsValid());
+    enable(ID_GRAPH_DELETE, bGraph && ((bOwn && nFilter >= 0 && pPin == nullptr) || bConnection ||
+                                       (pPin != nullptr && pPin->peer.IsValid())));
+    enable(ID_GRAPH_PROPERTIES, bGraph && (nFilter >= 0 || bConnection));
+    ::CheckMenuItem(hMenu, ID_GRAPH_DIRECT, MF_BYCOMMAND | (m_bConnectDirectly ? MF_CHECKED : MF_UNCHECKED));
+    ::CheckMenuItem(hMenu, ID_VIEW_EVENTS, MF_BYCOMMAND | (m_bShowEvents ? MF_CHECKED : MF_UNCHECKED));
+    for (UINT uId : {ID_GRAPH_PLAY, ID_GRAPH_PAUSE, ID_GRAPH_STOP, ID_VIEW_REFRESH})
+        enable(uId, bGraph);
+
+    // Filters live in the process that creates them: one inserted here into
+    // another program's graph would end with the editor.
+    MENUITEMINFOW mii = {sizeof(mii)};
+    mii.fMask = MIIM_STRING;
+    mii.dwTypeData = const_cast<LPWSTR>(m_attachment == eAttached
+                                            ? L"&Insert Filters (not into another program's graph)"
+                                            : L"&Insert Filters...\tCtrl+I");
+    if (::GetMenuState(hMenu, ID_GRAPH_INSERT, MF_BYCOMMAND) != static_cast<UINT>(-1))
+        ::SetMenuItemInfoW(hMenu, ID_GRAPH_INSERT, FALSE, &mii);
+    enable(ID_GRAPH_INSERT, m_attachment != eAttached && m_attachment != eConnecting);
+
     UINT uChecked = m_state == State_Running ? ID_GRAPH_PLAY : m_state == State_Paused ? ID_GRAPH_PAUSE : ID_GRAPH_STOP;
-    if (bAttached)
+    if (bGraph)
         ::CheckMenuRadioItem(hMenu, ID_GRAPH_PLAY, ID_GRAPH_STOP, uChecked, MF_BYCOMMAND);
     else
         for (UINT uId : {ID_GRAPH_PLAY, ID_GRAPH_PAUSE, ID_GRAPH_STOP})
             ::CheckMenuItem(hMenu, uId, MF_BYCOMMAND | MF_UNCHECKED);
+    UpdateRecentMenu(hMenu);
     return 0;
 }
 
 LRESULT CMainFrame::OnGraphNews(UINT, WPARAM, LPARAM, BOOL&)
 {
     CGraphWorker::News news = m_worker.TakeNews();
+    // A graph made or opened is followed from its first news on.
+    for (const CGraphWorker::CommandDone& done : news.done)
+        if ((done.command == CGraphWorker::eCmdNew || done.command == CGraphWorker::eCmdOpen) && SUCCEEDED(done.hr))
+            StartFollowing(eOwn);
     // A poll may have reported on a graph that the window has let go of.
-    bool bFollowing = m_attachment == eAttached || m_attachment == eConnecting;
-    if ((news.dwChanged & CGraphWorker::eNewsGraph) && bFollowing)
+    if ((news.dwChanged & CGraphWorker::eNewsGraph) && IsFollowing())
         m_canvas.SetGraph(news.graph);
-    if ((news.dwChanged & CGraphWorker::eNewsState) && bFollowing)
+    if ((news.dwChanged & CGraphWorker::eNewsState) && IsFollowing())
         m_state = news.state;
     if (news.dwChanged & CGraphWorker::eNewsLost)
     {
         SetAttachment(eLost);
         PostMessage(WM_GRAPH_LOST, static_cast<WPARAM>(news.hrLost));
     }
+    if ((news.dwChanged & CGraphWorker::eNewsEvents) && IsFollowing())
+        AddEvents(news.events);
+    if (news.dwChanged & CGraphWorker::eNewsPosition)
+        ShowPosition(news);
     UpdateTexts();
-    if (news.dwChanged & CGraphWorker::eNewsCommand)
-        OnCommandDone(news.command, news.hrCommand);
+    for (const CGraphWorker::CommandDone& done : news.done)
+        OnCommandDone(done);
     return 0;
 }
 
@@ -160,12 +227,14 @@ void CMainFrame::SetAttachment(EAttachment attachment)
     {
     case eNone:
         m_canvas.SetGraph(GraphData());
-        m_canvas.SetMessage(L"Not connected. Choose File \u2192 Connect to Remote Graph... to show a graph.");
+        m_canvas.SetMessage(L"No graph. Choose File \u2192 New or Open..., Graph \u2192 Insert Filters..., "
+                            L"or File \u2192 Connect to Remote Graph....");
         break;
     case eConnecting:
         m_canvas.SetMessage(L"Connecting...");
         break;
     case eAttached:
+    case eOwn:
         m_canvas.SetMessage(L"");
         break;
     case eLost:
@@ -174,6 +243,14 @@ void CMainFrame::SetAttachment(EAttachment attachment)
         break;
     }
     UpdateTexts();
+}
+
+void CMainFrame::StartFollowing(EAttachment attachment)
+{
+    m_canvas.ForgetMoves();
+    m_connectFrom = PinRef();
+    m_state = State_Stopped;
+    SetAttachment(attachment);
 }
 
 // The status bar's first part is also the bar's window text, which other
@@ -205,9 +282,26 @@ void CMainFrame::UpdateTexts()
         state = L"Graph process ended";
         target = szProgram;
         break;
+    case eOwn:
+    {
+        state = StateText(m_state);
+        counts = DescribeCounts(m_canvas.Graph());
+        target = m_file.empty() ? L"Untitled" : m_file;
+        std::wstring name = m_file.empty() ? L"Untitled" : m_file.substr(m_file.find_last_of(L"\\/") + 1);
+        title = name + (m_bChanged ? L"*" : L"") + L" - " + szAppName;
+        break;
+    }
     }
     ::SendMessageW(m_hWndStatus, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(state.c_str()));
     ::SendMessageW(m_hWndStatus, SB_SETTEXTW, 1, reinterpret_cast<LPARAM>(counts.c_str()));
     ::SendMessageW(m_hWndStatus, SB_SETTEXTW, 2, reinterpret_cast<LPARAM>(target.c_str()));
     SetWindowText(title.c_str());
+    for (UINT uId : {ID_GRAPH_PLAY, ID_GRAPH_PAUSE, ID_GRAPH_STOP})
+    {
+        ::SendMessageW(m_hWndToolbar, TB_ENABLEBUTTON, uId, HasGraph());
+        ::SendMessageW(m_hWndToolbar, TB_CHECKBUTTON, uId,
+                       HasGraph() && uId == (m_state == State_Running  ? ID_GRAPH_PLAY
+                                             : m_state == State_Paused ? ID_GRAPH_PAUSE
+                                                                       : ID_GRAPH_STOP));
+    }
 }

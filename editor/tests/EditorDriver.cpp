@@ -91,15 +91,16 @@ CEditorProcess::~CEditorProcess()
     ::CloseHandle(m_pi.hProcess);
 }
 
-HRESULT CEditorProcess::Start()
+HRESULT CEditorProcess::Start(const std::wstring& args)
 {
     std::wstring path = BesideThisProgram(L"graphedt.exe");
+    std::wstring commandLine = L"\"" + path + L"\" " + args;
     STARTUPINFOW si = {};
     si.cb = sizeof(si);
     si.dwFlags = STARTF_USESHOWWINDOW;
     si.wShowWindow = SW_SHOWNORMAL;
-    if (!::CreateProcessW(path.c_str(), nullptr, nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr, nullptr,
-                          &si, &m_pi))
+    if (!::CreateProcessW(path.c_str(), &commandLine[0], nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr,
+                          nullptr, &si, &m_pi))
         return HRESULT_FROM_WIN32(::GetLastError());
     // As the harness finds it: once the editor waits for input, its main
     // window is there at the first look.

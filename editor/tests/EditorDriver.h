@@ -25,8 +25,8 @@ public:
     CEditorProcess(const CEditorProcess&) = delete;
     CEditorProcess& operator=(const CEditorProcess&) = delete;
 
-    // Starts the editor and finds its main window.
-    HRESULT Start();
+    // Starts the editor (with the arguments, if any) and finds its main window.
+    HRESULT Start(const std::wstring& args = std::wstring());
 
     HWND MainWindow() const { return m_hWndMain; }
     HWND StatusBar() const;

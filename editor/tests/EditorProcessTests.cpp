@@ -1,7 +1,10 @@
 // graphedt.exe driven from another process as the harness drives it: its
 // main window, the connect command, the dialog's list of published graphs
 // and its confirmation; then the attached graph followed live, the end of
-// the graph's process, WM_QUIT, and another process's filters' pages.
+// the graph's process, WM_QUIT, another process's filters' pages, and a
+// saved graph run from the command line.
+#include "tests/support/LoopbackClient.h" // first: it brings winsock2.h
+
 #include <gtest/gtest.h>
 
 #include "CorvastaGraph.h"
@@ -12,6 +15,7 @@
 #include "editor/RunningGraphs.h"
 #include "graph/ComponentIds.h"
 #include "graphedit/GraphEdit.h"
+#include "tests/support/SavedGraphs.h"
 #include "tests/support/WindowDriver.h"
 
 #include <strsafe.h>
@@ -429,4 +433,34 @@ TEST(EditorRemotePagesTest, FilterPagesShowTheSameInAnotherProcess)
     }
     spRemote.Release();
     ::PostThreadMessageW(publisher.m_pi.dwThreadId, WM_QUIT, 0, 0);
+}
+
+// "graphedt.exe /run FILE.grf": the saved graph of the stand-ins runs inside
+// the editor, whose Corvasta filter then serves on its default address.
+TEST(EditorRunTest, RunOnTheCommandLineOpensRunsAndServes)
+{
+    CTempFile file(L"editor-run.grf");
+    ASSERT_EQ(S_OK, SaveComposedGraph(file.Path(),
+                                      {{szGenerator, CLSID_OrmidexVideoGenerator},
+                                       {szQSEncoder, CLSID_OrmidexQSEncoder},
+                                       {szOpusEncoder, CLSID_OrmidexOpusEncoder},
+                                       {szCorvasta, CLSID_CorvastaFilter}},
+                                      {{szGenerator, L"Video", szQSEncoder, L"Input"},
+                                       {szQSEncoder, L"Output", szCorvasta, L"Video"},
+                                       {szGenerator, L"Audio", szOpusEncoder, L"Input"},
+                                       {szOpusEncoder, L"Output", szCorvasta, L"Audio"}}));
+    CWinsock winsock;
+    CEditorProcess editor;
+    ASSERT_EQ(S_OK, editor.Start(L"/run \"" + file.Path() + L"\""));
+    EXPECT_TRUE(PumpUntil([&] { return editor.Counts() == L"4 filters, 4 connections"; })) << editor.Counts().c_str();
+    EXPECT_TRUE(PumpUntil([&] { return editor.State() == L"Running"; })) << editor.State().c_str();
+    std::wstring name = file.Path().substr(file.Path().find_last_of(L"\\/") + 1);
+    EXPECT_EQ(name + L" - Graph Editor", editor.Title());
+    // Its status page on loopback says so.
+    std::string page;
+    EXPECT_TRUE(PumpUntil([&] {
+        page = HttpGet(50128, "/");
+        return page.find("<th>State</th><td>Running<") != std::string::npos;
+    })) << page;
+    EXPECT_EQ(0u, editor.Quit());
 }

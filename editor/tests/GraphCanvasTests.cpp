@@ -16,6 +16,12 @@ public:
     {
         m_log.push_back(L"pin " + std::to_wstring(pin.nFilter) + L"/" + std::to_wstring(pin.nPin));
     }
+    void OnConnectPins(const PinRef& from, const PinRef& to) override
+    {
+        m_log.push_back(L"connect " + std::to_wstring(from.nFilter) + L"/" + std::to_wstring(from.nPin) + L" " +
+                        std::to_wstring(to.nFilter) + L"/" + std::to_wstring(to.nPin));
+    }
+    void OnCanvasMenu(POINT) override { m_log.push_back(L"menu"); }
     std::vector<std::wstring> m_log;
 };
 
@@ -190,4 +196,76 @@ TEST_F(GraphCanvasTest, ScrollsAGraphLargerThanTheWindowAndCentresASmallerOne)
     m_canvas.GetClientRect(&rc);
     EXPECT_EQ((rc.right - layout.size.cx) / 2, m_canvas.Origin().x);
     EXPECT_EQ((rc.bottom - layout.size.cy) / 2, m_canvas.Origin().y);
+}
+
+TEST_F(GraphCanvasTest, DraggingConnectsPinsAndMovesFilters)
+{
+    // The QS encoder's output left open, Corvasta's video input too.
+    GraphData graph = CorvastaGraphData();
+    graph.filters[1].pins[1].peer = PinRef();
+    graph.filters[3].pins[0].peer = PinRef();
+    m_canvas.SetGraph(graph);
+    const GraphLayout& layout = m_canvas.Layout();
+    auto drag = [&](POINT ptFrom, POINT ptTo) {
+        m_canvas.SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, At(ptFrom));
+        m_canvas.SendMessage(WM_MOUSEMOVE, MK_LBUTTON, At(ptTo));
+        m_canvas.SendMessage(WM_LBUTTONUP, 0, At(ptTo));
+    };
+    POINT ptQSOut = Centre(layout.filters[1].pins[1].rcTab);
+    POINT ptCorvastaVideo = Centre(layout.filters[3].pins[0].rcTab);
+    POINT ptOpusOut = Centre(layout.filters[2].pins[1].rcTab);
+
+    // Either way round, the output pin comes first; two outputs or an empty
+    // place connect nothing.
+    drag(ptCorvastaVideo, ptQSOut);
+    drag(ptQSOut, ptCorvastaVideo);
+    drag(ptQSOut, ptOpusOut);
+    drag(ptQSOut, {2, 2});
+    EXPECT_EQ((std::vector<std::wstring>{L"connect 1/1 3/0", L"connect 1/1 3/0"}), m_events.m_log);
+    EXPECT_EQ((PinRef{1, 1}), m_canvas.SelectedPin());
+
+    // A filter dragged by its title moves with its pins and connections,
+    // and stays where it was put when the graph is read again.
+    RECT rcBefore = layout.filters[1].rcBox;
+    POINT ptInputBefore = layout.filters[1].pins[0].ptAnchor;
+    POINT ptTitle = Centre(layout.filters[1].rcTitle);
+    drag(ptTitle, {ptTitle.x + 30, ptTitle.y + 200});
+    const FilterPlace& moved = m_canvas.Layout().filters[1];
+    EXPECT_EQ(rcBefore.top + 200, moved.rcBox.top);
+    EXPECT_EQ(rcBefore.left + 30, moved.rcBox.left);
+    for (const ConnectionPlace& place : m_canvas.Layout().connections)
+    {
+        if (place.connection.to == PinRef{1, 0})
+        {
+            EXPECT_EQ(ptInputBefore.y + 200, place.rgpt[3].y);
+        }
+    }
+    EXPECT_GE(m_canvas.Layout().size.cy, moved.rcBox.bottom);
+    m_canvas.SetGraph(graph);
+    EXPECT_EQ(rcBefore.top + 200, m_canvas.Layout().filters[1].rcBox.top);
+    // Never above the top margin.
+    drag(Centre(m_canvas.Layout().filters[1].rcTitle), {Centre(rcBefore).x, -5000});
+    EXPECT_GT(m_canvas.Layout().filters[1].rcBox.top, 0);
+    m_canvas.ForgetMoves();
+    m_canvas.SetGraph(graph);
+    EXPECT_EQ(rcBefore.top, m_canvas.Layout().filters[1].rcBox.top);
+}
+
+TEST_F(GraphCanvasTest, KeyboardWalksFiltersAndPins)
+{
+    // Tab: the first filter, then its pins, then the next filter.
+    m_canvas.SendMessage(WM_KEYDOWN, VK_TAB);
+    EXPECT_EQ(0, m_canvas.SelectedFilter());
+    EXPECT_FALSE(m_canvas.SelectedPin().IsValid());
+    m_canvas.SendMessage(WM_KEYDOWN, VK_TAB);
+    EXPECT_EQ((PinRef{0, 0}), m_canvas.SelectedPin());
+    m_canvas.SendMessage(WM_KEYDOWN, VK_TAB);
+    m_canvas.SendMessage(WM_KEYDOWN, VK_TAB);
+    EXPECT_EQ(1, m_canvas.SelectedFilter());
+    EXPECT_FALSE(m_canvas.SelectedPin().IsValid());
+    m_canvas.SendMessage(WM_KEYDOWN, VK_TAB);
+    // Enter opens the selected pin; the menu key asks for the menu.
+    m_canvas.SendMessage(WM_KEYDOWN, VK_RETURN);
+    m_canvas.SendMessage(WM_CONTEXTMENU, reinterpret_cast<WPARAM>(m_canvas.m_hWnd), MAKELPARAM(-1, -1));
+    EXPECT_EQ((std::vector<std::wstring>{L"pin 1/0", L"menu"}), m_events.m_log);
 }

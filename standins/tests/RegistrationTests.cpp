@@ -21,6 +21,7 @@ const CStandin c_rgStandins[] = {
     {&CLSID_AudioCompressorCategory, L"Ormidex Opus Encoder", &CLSID_OrmidexOpusEncoder},
     {&CLSID_AudioCompressorCategory, L"CCITT A-Law", &CLSID_CCITTALawEncoder},
     {&CLSID_AudioCompressorCategory, L"CCITT u-Law", &CLSID_CCITTMuLawEncoder},
+    {&CLSID_LegacyAmFilterCategory, L"Corvasta", &CLSID_CorvastaFilter},
 };
 
 // Creates the filter of the device with that friendly name, found as CGraph
