@@ -12,9 +12,11 @@
 #include "editor/tests/EditorDriver.h"
 #include "graph/ComponentIds.h"
 #include "graph/Graph.h"
+#include "standins/kit/FaultSwitch.h"
 #include "tests/support/SavedGraphs.h"
 #include "tests/support/WindowDriver.h"
 
+#include <commctrl.h>
 #include <dlgs.h>
 
 #include <set>
@@ -314,4 +316,40 @@ TEST_F(EditorComposeTest, RenderDeleteAndTheFailuresOfEditingAndSaving)
     ::SetFileAttributesW(saved.c_str(), FILE_ATTRIBUTE_NORMAL);
     EXPECT_EQ(0u, text.find(L"The graph cannot be saved to " + saved.Path())) << text;
     EXPECT_NE(std::wstring::npos, Title().find(L"edit.grf*")) << Title();
+}
+
+// A clip of one second from the generator: the position line and the seek
+// bar show and move it, and the end of the clip shows as EC_COMPLETE.
+TEST_F(EditorComposeTest, PositionSeekBarAndEventsOfAFiniteClip)
+{
+    CFaultSwitch clip(szGenerator, L"ClipLength", 1000);
+    CTempFile saved(L"clip.grf");
+    ASSERT_EQ(S_OK, SaveStandinGraph(saved.Path()));
+    m_frame.StartWith((L"\"" + saved.Path() + L"\"").c_str());
+    ASSERT_TRUE(WaitCounts(L"4 filters, 4 connections")) << Counts();
+
+    HWND hPosition = ::GetDlgItem(m_frame, IDC_POSITION), hSeek = ::GetDlgItem(m_frame, IDC_SEEKBAR);
+    EXPECT_TRUE(PumpUntil([&] { return GetText(hPosition) == L"0:00.000 / 0:01.000"; })) << GetText(hPosition);
+    EXPECT_TRUE(::IsWindowEnabled(hSeek));
+
+    // The user lets go of the thumb in the middle.
+    ::SendMessageW(hSeek, TBM_SETPOS, TRUE, ::SendMessageW(hSeek, TBM_GETRANGEMAX, 0, 0) / 2);
+    m_frame.SendMessage(WM_HSCROLL, MAKEWPARAM(TB_THUMBPOSITION, 0), reinterpret_cast<LPARAM>(hSeek));
+    EXPECT_TRUE(PumpUntil([&] { return GetText(hPosition) == L"0:00.500 / 0:01.000"; })) << GetText(hPosition);
+
+    Command(ID_GRAPH_PLAY);
+    HWND hEvents = ::GetDlgItem(m_frame, IDC_EVENTS);
+    auto hasComplete = [&] {
+        for (int i = 0, c = static_cast<int>(::SendMessageW(hEvents, LB_GETCOUNT, 0, 0)); i < c; ++i)
+        {
+            wchar_t sz[256] = L"";
+            if (::SendMessageW(hEvents, LB_GETTEXTLEN, i, 0) < 255)
+                ::SendMessageW(hEvents, LB_GETTEXT, i, reinterpret_cast<LPARAM>(sz));
+            if (wcsstr(sz, L"EC_COMPLETE (0x01)") != nullptr)
+                return true;
+        }
+        return false;
+    };
+    EXPECT_TRUE(PumpUntil(hasComplete));
+    EXPECT_EQ(L"Running", GetText(::GetDlgItem(m_frame, IDC_STATUS)));
 }
