@@ -186,10 +186,16 @@ LRESULT CMainFrame::OnInitMenuPopup(UINT, WPARAM wParam, LPARAM, BOOL&)
 LRESULT CMainFrame::OnGraphNews(UINT, WPARAM, LPARAM, BOOL&)
 {
     CGraphWorker::News news = m_worker.TakeNews();
-    // A graph made or opened is followed from its first news on.
+    // The worker may report a graph it has made or opened before the
+    // command's result: the last graph is kept for when that comes.
+    if (news.dwChanged & CGraphWorker::eNewsGraph)
+        m_lastGraph = news.graph;
     for (const CGraphWorker::CommandDone& done : news.done)
         if ((done.command == CGraphWorker::eCmdNew || done.command == CGraphWorker::eCmdOpen) && SUCCEEDED(done.hr))
+        {
             StartFollowing(eOwn);
+            m_canvas.SetGraph(m_lastGraph);
+        }
     // A poll may have reported on a graph that the window has let go of.
     if ((news.dwChanged & CGraphWorker::eNewsGraph) && IsFollowing())
         m_canvas.SetGraph(news.graph);

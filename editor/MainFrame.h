@@ -134,6 +134,7 @@ private:
     void ShowError(LPCWSTR pszWhat, HRESULT hr);
 
     CGraphCanvas m_canvas;
+    GraphData m_lastGraph; // as the worker last reported it
     HWND m_hWndStatus;
     HWND m_hWndToolbar;
     HWND m_hWndPosition;

@@ -1,15 +1,18 @@
 // The graph editor's own graph, driven through its window's commands as a
 // user would: filters inserted from the Insert Filters dialog, pins
 // connected by dragging (directly and intelligently), rendered, deleted, the
-// graph saved, opened and refused; and a graph composed in the editor built,
-// played and served by the harness's saved-graph mode.
+// graph saved, opened and refused; a graph composed in the editor built,
+// played and served by the harness's saved-graph mode; and what the editor
+// offers on a published graph that is not its own.
 #include "tests/support/LoopbackClient.h" // first: it brings winsock2.h
 
 #include <gtest/gtest.h>
 
 #include "editor/InsertFilterIds.h"
 #include "editor/MainFrame.h"
+#include "editor/tests/CorvastaGraph.h"
 #include "editor/tests/EditorDriver.h"
+#include "graphedit/GraphEdit.h"
 #include "graph/ComponentIds.h"
 #include "graph/Graph.h"
 #include "standins/kit/FaultSwitch.h"
@@ -19,14 +22,12 @@
 #include <commctrl.h>
 #include <dlgs.h>
 
+#include <strsafe.h>
+
 #include <set>
 
 namespace {
 
-const wchar_t szGenerator[] = L"Ormidex Video Generator";
-const wchar_t szQS[] = L"Ormidex QS Encoder";
-const wchar_t szOpus[] = L"Ormidex Opus Encoder";
-const wchar_t szCorvasta[] = L"Corvasta";
 const wchar_t szEditor[] = L"Graph Editor";
 
 POINT Centre(const RECT& rc)
@@ -42,6 +43,14 @@ std::set<std::wstring> ConnectionNames(const GraphData& graph)
         names.insert(graph.filters[c.from.nFilter].name + L"." + graph.Pin(c.from)->name + L" -> " +
                      graph.filters[c.to.nFilter].name + L"." + graph.Pin(c.to)->name);
     return names;
+}
+
+// The graph's number as the connect dialog lists it.
+std::wstring GraphNumberText(IUnknown* pGraph)
+{
+    wchar_t sz[16];
+    ::StringCchPrintfW(sz, ARRAYSIZE(sz), L"%08x", static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(pGraph)));
+    return sz;
 }
 
 std::set<std::wstring> FilterNames(const GraphData& graph)
@@ -175,13 +184,13 @@ HRESULT SaveStandinGraph(const std::wstring& file)
 {
     return SaveComposedGraph(file,
                              {{szGenerator, CLSID_OrmidexVideoGenerator},
-                              {szQS, CLSID_OrmidexQSEncoder},
-                              {szOpus, CLSID_OrmidexOpusEncoder},
+                              {szQSEncoder, CLSID_OrmidexQSEncoder},
+                              {szOpusEncoder, CLSID_OrmidexOpusEncoder},
                               {szCorvasta, CLSID_CorvastaFilter}},
-                             {{szGenerator, L"Video", szQS, L"Input"},
-                              {szQS, L"Output", szCorvasta, L"Video"},
-                              {szGenerator, L"Audio", szOpus, L"Input"},
-                              {szOpus, L"Output", szCorvasta, L"Audio"}});
+                             {{szGenerator, L"Video", szQSEncoder, L"Input"},
+                              {szQSEncoder, L"Output", szCorvasta, L"Video"},
+                              {szGenerator, L"Audio", szOpusEncoder, L"Input"},
+                              {szOpusEncoder, L"Output", szCorvasta, L"Audio"}});
 }
 
 } // namespace
@@ -190,18 +199,18 @@ TEST_F(EditorComposeTest, ComposedAndSavedInTheEditorTheHarnessBuildsPlaysAndSer
 {
     CTempFile file(L"composed.grf");
     EXPECT_EQ(L"Not connected", GetText(::GetDlgItem(m_frame, IDC_STATUS)));
-    Insert({szGenerator, szQS, szOpus, szCorvasta});
+    Insert({szGenerator, szQSEncoder, szOpusEncoder, szCorvasta});
     ASSERT_TRUE(WaitCounts(L"4 filters, 0 connections")) << Counts();
     EXPECT_EQ(L"Untitled* - Graph Editor", Title());
 
     // Video directly, audio intelligently.
     Command(ID_GRAPH_DIRECT);
-    Drag(PinAt(szGenerator, L"Video"), PinAt(szQS, L"Input"));
-    Drag(PinAt(szCorvasta, L"Video"), PinAt(szQS, L"Output")); // from the input end
+    Drag(PinAt(szGenerator, L"Video"), PinAt(szQSEncoder, L"Input"));
+    Drag(PinAt(szCorvasta, L"Video"), PinAt(szQSEncoder, L"Output")); // from the input end
     ASSERT_TRUE(WaitCounts(L"4 filters, 2 connections")) << Counts();
     Command(ID_GRAPH_DIRECT);
-    Drag(PinAt(szGenerator, L"Audio"), PinAt(szOpus, L"Input"));
-    Drag(PinAt(szOpus, L"Output"), PinAt(szCorvasta, L"Audio"));
+    Drag(PinAt(szGenerator, L"Audio"), PinAt(szOpusEncoder, L"Input"));
+    Drag(PinAt(szOpusEncoder, L"Output"), PinAt(szCorvasta, L"Audio"));
     ASSERT_TRUE(WaitCounts(L"4 filters, 4 connections")) << Counts();
 
     SaveAs(file.Path());
@@ -241,7 +250,7 @@ TEST_F(EditorComposeTest, OpensTheHarnessesSavedGraphAndReportsWhatItLacks)
     m_frame.StartWith((L"\"" + saved.Path() + L"\"").c_str());
     ASSERT_TRUE(WaitCounts(L"4 filters, 4 connections")) << Counts();
     GraphData graph = m_frame.Canvas().Graph();
-    EXPECT_EQ((std::set<std::wstring>{szGenerator, szQS, szOpus, szCorvasta}), FilterNames(graph));
+    EXPECT_EQ((std::set<std::wstring>{szGenerator, szQSEncoder, szOpusEncoder, szCorvasta}), FilterNames(graph));
     EXPECT_EQ((std::set<std::wstring>{L"Ormidex Video Generator.Video -> Ormidex QS Encoder.Input",
                                       L"Ormidex QS Encoder.Output -> Corvasta.Video",
                                       L"Ormidex Video Generator.Audio -> Ormidex Opus Encoder.Input",
@@ -276,16 +285,16 @@ TEST_F(EditorComposeTest, RenderDeleteAndTheFailuresOfEditingAndSaving)
     ASSERT_TRUE(WaitCounts(L"4 filters, 4 connections")) << Counts();
 
     // Delete: a connection (selected by its pin), then a filter.
-    Click(PinAt(szOpus, L"Output"));
+    Click(PinAt(szOpusEncoder, L"Output"));
     Command(ID_GRAPH_DELETE);
     ASSERT_TRUE(WaitCounts(L"4 filters, 3 connections")) << Counts();
-    Click(TitleOf(szOpus));
+    Click(TitleOf(szOpusEncoder));
     Command(ID_GRAPH_DELETE);
     ASSERT_TRUE(WaitCounts(L"3 filters, 2 connections")) << Counts();
     EXPECT_EQ(L"edit.grf* - Graph Editor", Title().substr(Title().find(L"edit.grf")));
 
     // Incompatible pins: the audio pin into the video encoder, directly.
-    Click(PinAt(szQS, L"Input"));
+    Click(PinAt(szQSEncoder, L"Input"));
     Command(ID_GRAPH_DELETE);
     ASSERT_TRUE(WaitCounts(L"3 filters, 1 connection")) << Counts();
     Command(ID_GRAPH_DIRECT);
@@ -295,7 +304,7 @@ TEST_F(EditorComposeTest, RenderDeleteAndTheFailuresOfEditingAndSaving)
         text = AnswerBox();
         bAnswered = true;
     });
-    Drag(PinAt(szGenerator, L"Audio"), PinAt(szQS, L"Input"));
+    Drag(PinAt(szGenerator, L"Audio"), PinAt(szQSEncoder, L"Input"));
     EXPECT_TRUE(PumpUntil([&] { return bAnswered; }, 20000));
     driver.Join();
     EXPECT_EQ(0u, text.find(L"The pins cannot be connected.")) << text;
@@ -352,4 +361,91 @@ TEST_F(EditorComposeTest, PositionSeekBarAndEventsOfAFiniteClip)
     };
     EXPECT_TRUE(PumpUntil(hasComplete));
     EXPECT_EQ(L"Running", GetText(::GetDlgItem(m_frame, IDC_STATUS)));
+}
+
+// Another program's graph (published here, as the harness publishes its
+// own): connecting and disconnecting work, inserting and removing filters
+// are not offered and the editor says why.
+TEST_F(EditorComposeTest, OnAPublishedGraphOnlyWhatIsSafeAcrossProcesses)
+{
+    CComPtr<IGraphBuilder> spGraph;
+    ASSERT_EQ(S_OK, BuildCorvastaGraph(&spGraph));
+    DWORD dwCookie = 0;
+    ASSERT_EQ(S_OK, AddGraphToRot(spGraph, &dwCookie));
+    std::wstring graphNumber = GraphNumberText(spGraph);
+    Command(ID_FILE_CONNECT, [&] {
+        HWND hDlg = WaitForDialog(L"Connect to Graph");
+        ASSERT_NE(nullptr, hDlg);
+        HWND hList = ::GetDlgItem(hDlg, IDC_GRAPH_LIST);
+        int nItem = -1;
+        for (int i = 0, c = static_cast<int>(::SendMessageW(hList, LB_GETCOUNT, 0, 0)); i < c; ++i)
+        {
+            wchar_t sz[256] = L"";
+            ::SendMessageW(hList, LB_GETTEXT, i, reinterpret_cast<LPARAM>(sz));
+            if (std::wstring(sz).find(L"IFilterGraph = " + graphNumber) != std::wstring::npos)
+                nItem = i;
+        }
+        ASSERT_GE(nItem, 0);
+        ::SendMessageW(hList, LB_SETCURSEL, nItem, 0);
+        ::PostMessageW(hDlg, WM_COMMAND, IDOK, 0);
+        EXPECT_TRUE(WaitForWindowGone(hDlg));
+    });
+    ASSERT_TRUE(WaitCounts(L"4 filters, 4 connections")) << Counts();
+
+    // The menu says why it offers no insert.
+    HMENU hGraphMenu = ::GetSubMenu(::GetMenu(m_frame), 1);
+    m_frame.SendMessage(WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(hGraphMenu), 1);
+    wchar_t szItem[128] = L"";
+    ::GetMenuStringW(hGraphMenu, ID_GRAPH_INSERT, szItem, ARRAYSIZE(szItem), MF_BYCOMMAND);
+    EXPECT_STREQ(L"&Insert Filters (not into another program's graph)", szItem);
+    EXPECT_TRUE(::GetMenuState(hGraphMenu, ID_GRAPH_INSERT, MF_BYCOMMAND) & MF_GRAYED);
+    std::wstring text;
+    Command(ID_GRAPH_INSERT, [&] { text = AnswerBox(); });
+    EXPECT_EQ(0u, text.find(L"Filters cannot be inserted into another program's graph")) << text;
+
+    // A filter stays; a connection goes, and comes back by dragging.
+    Click(TitleOf(szOpusEncoder));
+    Command(ID_GRAPH_DELETE, [&] { text = AnswerBox(); });
+    EXPECT_EQ(L"Filters are not removed from another program's graph.", text);
+    Click(PinAt(szOpusEncoder, L"Output"));
+    Command(ID_GRAPH_DELETE);
+    ASSERT_TRUE(WaitCounts(L"4 filters, 3 connections")) << Counts();
+    Drag(PinAt(szOpusEncoder, L"Output"), PinAt(szCorvasta, L"Audio"));
+    ASSERT_TRUE(WaitCounts(L"4 filters, 4 connections")) << Counts();
+
+    Command(ID_FILE_DISCONNECT);
+    RemoveGraphFromRot(dwCookie);
+}
+
+// Closing the window with unsaved changes asks first; "No" lets them go.
+TEST_F(EditorComposeTest, ClosingAsksAboutUnsavedChanges)
+{
+    Insert({szGenerator});
+    ASSERT_TRUE(WaitCounts(L"1 filter, 0 connections")) << Counts();
+    std::wstring text;
+    bool bAnswered = false;
+    CDriver driver([&] {
+        HWND hBox = nullptr;
+        EXPECT_TRUE(hBox = WaitForWindow([](HWND h) { return GetClass(h) == L"#32770" && GetText(h) == szEditor; }));
+        if (hBox == nullptr)
+            return;
+        text = GetText(::GetDlgItem(hBox, 0xFFFF));
+        // Cancel first: the window stays.
+        ::PostMessageW(hBox, WM_COMMAND, IDCANCEL, 0);
+        WaitForWindowGone(hBox);
+        bAnswered = true;
+    });
+    m_frame.PostMessage(WM_CLOSE);
+    EXPECT_TRUE(PumpUntil([&] { return bAnswered; }));
+    driver.Join();
+    EXPECT_EQ(L"Save the changes to Untitled?", text);
+    EXPECT_TRUE(m_frame.IsWindow());
+
+    CDriver sayNo([&] {
+        HWND hBox = WaitForWindow([](HWND h) { return GetClass(h) == L"#32770" && GetText(h) == szEditor; });
+        if (hBox != nullptr)
+            ::PostMessageW(hBox, WM_COMMAND, IDNO, 0);
+    });
+    m_frame.PostMessage(WM_CLOSE);
+    EXPECT_TRUE(PumpUntil([&] { return !m_frame.IsWindow(); }));
 }
