@@ -57,7 +57,10 @@ bool CGraphWorker::Quit(int nExitCode, DWORD dwWaitMs)
         return true;
     m_nExitCode = nExitCode;
     ::PostThreadMessageW(::GetThreadId(m_hThread), WM_QUIT, 0, 0);
-    return ::WaitForSingleObject(m_hThread, dwWaitMs) == WAIT_OBJECT_0;
+    // The worker may be calling into objects of this thread's apartment (a
+    // graph published here) as it lets go: those calls are served meanwhile.
+    DWORD dwIndex = 0;
+    return ::CoWaitForMultipleHandles(0, dwWaitMs, 1, &m_hThread, &dwIndex) == S_OK;
 }
 
 void CGraphWorker::Attach(const std::wstring& displayName)

@@ -216,6 +216,16 @@ TEST_F(EditorComposeTest, ComposedAndSavedInTheEditorTheHarnessBuildsPlaysAndSer
     SaveAs(file.Path());
     std::wstring name = file.Path().substr(file.Path().find_last_of(L"\\/") + 1);
     EXPECT_TRUE(PumpUntil([&] { return Title() == name + L" - Graph Editor"; })) << Title();
+    // The file heads the recent files, and opens from there.
+    HMENU hFileMenu = ::GetSubMenu(::GetMenu(m_frame), 0);
+    m_frame.SendMessage(WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(hFileMenu), 0);
+    wchar_t szRecent[MAX_PATH + 8] = L"";
+    ::GetMenuStringW(hFileMenu, ID_FILE_RECENT_FIRST, szRecent, ARRAYSIZE(szRecent), MF_BYCOMMAND);
+    EXPECT_EQ(L"&1 " + file.Path(), szRecent);
+    Command(ID_FILE_NEW);
+    ASSERT_TRUE(WaitCounts(L"0 filters, 0 connections")) << Counts();
+    Command(ID_FILE_RECENT_FIRST);
+    ASSERT_TRUE(WaitCounts(L"4 filters, 4 connections")) << Counts();
     m_frame.DestroyWindow();
 
     // The harness's saved-graph mode takes the file as it takes its own.
