@@ -1,11 +1,13 @@
 #include "ConnectDlg.h"
 
+#include "CentreOnOwner.h"
 #include "ErrorText.h"
 
 #include <strsafe.h>
 
 LRESULT CConnectDlg::OnInitDialog(UINT, WPARAM, LPARAM, BOOL&)
 {
+    CentreOnOwner(m_hWnd);
     Fill();
     return TRUE;
 }

@@ -1,5 +1,6 @@
 #include "InsertFilterDlg.h"
 
+#include "CentreOnOwner.h"
 #include "ErrorText.h"
 
 #include <commctrl.h>
@@ -62,6 +63,7 @@ INT_PTR CInsertFilterDlg::DoModal(HWND hWndParent, LPARAM dwInitParam)
 
 LRESULT CInsertFilterDlg::OnInitDialog(UINT, WPARAM, LPARAM, BOOL&)
 {
+    CentreOnOwner(m_hWnd);
     StartLayout();
     ReadCatalog();
     m_bUpdating = true;
