@@ -10,6 +10,8 @@
 
 #include "TestPattern.h"
 
+#include <atomic>
+
 #define GENERATOR_RESERVED(n) \
     STDMETHODIMP Reserved##n() override { return E_NOTIMPL; }
 
@@ -80,8 +82,8 @@ private:
     LONG m_nHeight;
     double m_dFrameRate;
     LONG m_nSampleRate;
-    volatile LONG m_nPattern;
-    volatile LONG m_nOverlay;
+    std::atomic<LONG> m_nPattern; // set by the graph's thread, drawn by the streaming thread
+    std::atomic<LONG> m_nOverlay;
 
     // Stream positions, each touched by its pin's thread only.
     ULONGLONG m_iFrame;

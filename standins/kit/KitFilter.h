@@ -8,6 +8,7 @@
 #include "KitPersist.h"
 #include "dshow/MediaType.h"
 
+#include <atomic>
 #include <ocidl.h>
 
 #include <string>
@@ -135,7 +136,7 @@ private:
     std::wstring m_faultName;
     CKitFaults m_faults;
     CKitCritSec m_csFilter;
-    volatile FILTER_STATE m_state;
+    std::atomic<FILTER_STATE> m_state; // read by streaming threads
     // What streaming threads read: a lock of its own, so that they never wait
     // for the filter lock that a state change holds while it waits for them.
     CKitCritSec m_csShared;

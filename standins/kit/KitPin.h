@@ -5,6 +5,8 @@
 
 #include "KitFilter.h"
 
+#include <atomic>
+
 class CKitPin : public IPin
 {
 public:
@@ -111,8 +113,8 @@ protected:
 private:
     CKitCritSec m_csReceive;
     CComPtr<IMemAllocator> m_spAllocator;
-    volatile bool m_bFlushing;
-    volatile bool m_bEndOfStream;
+    std::atomic<bool> m_bFlushing; // read by the streaming thread
+    std::atomic<bool> m_bEndOfStream;
     REFERENCE_TIME m_tSegmentStart;
     REFERENCE_TIME m_tSegmentStop;
     double m_dSegmentRate;

@@ -7,7 +7,7 @@ CVideoEncoderFilter::CVideoEncoderFilter(const wchar_t* pszFaultName, REFCLSID c
                                          ULONG ulKeyFrameInterval)
     : CKitTransformFilter(pszFaultName, clsid), m_subtypeOut(subtypeOut), m_dwFourCC(dwFourCC),
       m_nKeyFrameInterval(ulKeyFrameInterval), m_dwBitRate(0), m_iSinceKey(0),
-      m_nKeyRequested(0), m_cFrames(0), m_cKeyFrames(0)
+      m_bKeyRequested(false), m_cFrames(0), m_cKeyFrames(0)
 {
     DWORD dwInterval = Faults().Setting(L"KeyFrameInterval", ulKeyFrameInterval);
     m_nKeyFrameInterval = dwInterval ? dwInterval : 1;
@@ -91,7 +91,7 @@ HRESULT CVideoEncoderFilter::Transform(IMediaSample* pIn, IMediaSample* pOut)
         return VFW_E_BUFFER_UNDERFLOW;
 
     // A request is used up by any key frame, so that it brings at most one.
-    bool bRequested = ::InterlockedExchange(&m_nKeyRequested, 0) != 0;
+    bool bRequested = m_bKeyRequested.exchange(false);
     bool bKey = bRequested || m_iSinceKey == 0 || m_iSinceKey >= m_nKeyFrameInterval;
     DWORD cb = m_coder.Encode(pbIn, bKey, pbOut, static_cast<DWORD>(pOut->GetSize()));
     if (cb == 0)
@@ -99,10 +99,10 @@ HRESULT CVideoEncoderFilter::Transform(IMediaSample* pIn, IMediaSample* pOut)
     if (bKey)
     {
         m_iSinceKey = 0;
-        ::InterlockedIncrement(&m_cKeyFrames);
+        ++m_cKeyFrames;
     }
     ++m_iSinceKey;
-    ::InterlockedIncrement(&m_cFrames);
+    ++m_cFrames;
     pOut->SetActualDataLength(static_cast<long>(cb));
     pOut->SetSyncPoint(bKey);
     return S_OK;

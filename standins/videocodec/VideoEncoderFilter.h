@@ -8,13 +8,15 @@
 
 #include "FrameCoder.h"
 
+#include <atomic>
+
 class CVideoEncoderFilter : public CKitTransformFilter
 {
 public:
     // The next frame that is coded becomes a key frame.
-    void RequestKeyFrame() { ::InterlockedExchange(&m_nKeyRequested, 1); }
-    ULONG FramesCoded() const { return static_cast<ULONG>(m_cFrames); }
-    ULONG KeyFramesCoded() const { return static_cast<ULONG>(m_cKeyFrames); }
+    void RequestKeyFrame() { m_bKeyRequested = true; }
+    ULONG FramesCoded() const { return m_cFrames; }
+    ULONG KeyFramesCoded() const { return m_cKeyFrames; }
     ULONG KeyFrameInterval() const { return m_nKeyFrameInterval; }
 
 protected:
@@ -39,7 +41,8 @@ private:
     DWORD m_dwBitRate;
     CFrameCoder m_coder;
     ULONG m_iSinceKey;
-    volatile LONG m_nKeyRequested;
-    volatile LONG m_cFrames;
-    volatile LONG m_cKeyFrames;
+    // Set by the graph's thread, read and counted by the streaming thread.
+    std::atomic<bool> m_bKeyRequested;
+    std::atomic<ULONG> m_cFrames;
+    std::atomic<ULONG> m_cKeyFrames;
 };
