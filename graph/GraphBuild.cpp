@@ -189,7 +189,7 @@ HRESULT CGraph::CreateGraph(LPCWSTR pszSource, LPCWSTR pszEncVid, LPCWSTR pszEnc
         ATLASSERT(!L"CGraph::CreateGraph(): Can't create Corvasta filter");
         return hr;
     }
-    if (FAILED(hr = m_spGraph->AddFilter(spServer, L"Corvasta")))
+    if ((hr = m_spGraph->AddFilter(spServer, L"Corvasta")) != S_OK)
     {
         ATLASSERT(!L"CGraph::CreateGraph(): Can't insert Corvasta to graph");
         return hr;
@@ -208,7 +208,7 @@ HRESULT CGraph::CreateGraph(LPCWSTR pszSource, LPCWSTR pszEncVid, LPCWSTR pszEnc
         ATLASSERT(!L"CGraph::CreateGraph(): Can't create source filter");
         return hr;
     }
-    if (FAILED(hr = m_spGraph->AddFilter(spSource, pszSource)))
+    if ((hr = m_spGraph->AddFilter(spSource, pszSource)) != S_OK)
     {
         ATLASSERT(!L"CGraph::CreateGraph(): Can't insert source filter to graph");
         return hr;
@@ -258,13 +258,13 @@ HRESULT CGraph::BuildVideoChain(LPCWSTR pszEncVid, IPin* pSrcVidOut, IPin* pServ
         ATLASSERT(!L"CGraph::CreateGraph(): Can't create video encoder filter");
         return hr;
     }
-    if (FAILED(hr = m_spGraph->AddFilter(spEncoder, pszEncVid)))
+    if ((hr = m_spGraph->AddFilter(spEncoder, pszEncVid)) != S_OK)
     {
         ATLASSERT(!L"CGraph::CreateGraph(): Can't insert video encoder to graph");
         return hr;
     }
     CLSID clsid;
-    if (FAILED(hr = GetClassID(spEncoder, &clsid)))
+    if ((hr = GetClassID(spEncoder, &clsid)) != S_OK)
     {
         ATLASSERT(!L"CGraph::CreateGraph(): spEncoder->GetClassID() FAILED for video encoder");
         return hr;
@@ -312,7 +312,7 @@ HRESULT CGraph::BuildVideoChain(LPCWSTR pszEncVid, IPin* pSrcVidOut, IPin* pServ
         ATLASSERT(!L"CGraph::CreateGraph(): GetPins( video encoder ) FAILED");
         return PinResult(hr);
     }
-    if (FAILED(hr = m_spGraph->ConnectDirect(pSrcVidOut, spEncVidIn, nullptr)))
+    if ((hr = m_spGraph->ConnectDirect(pSrcVidOut, spEncVidIn, nullptr)) != S_OK)
     {
         ATLASSERT(!L"CGraph::CreateGraph(): Can't connect video source and video encoder");
         return hr;
@@ -325,7 +325,7 @@ HRESULT CGraph::BuildVideoChain(LPCWSTR pszEncVid, IPin* pSrcVidOut, IPin* pServ
         ATLASSERT(hrRate == S_OK);
         (void)hrRate;
     }
-    if (FAILED(hr = m_spGraph->ConnectDirect(spEncVidOut, pServerVidIn, nullptr)))
+    if ((hr = m_spGraph->ConnectDirect(spEncVidOut, pServerVidIn, nullptr)) != S_OK)
     {
         ATLASSERT(!L"CGraph::CreateGraph(): Can't connect video encoder and Corvasta");
         return hr;
@@ -343,13 +343,13 @@ HRESULT CGraph::BuildAudioChain(LPCWSTR pszEncAud, IVideoGenerator* pVidGen, IPi
         ATLASSERT(!L"CGraph::CreateGraph(): Can't create audio encoder filter");
         return hr;
     }
-    if (FAILED(hr = m_spGraph->AddFilter(spEncoder, pszEncAud)))
+    if ((hr = m_spGraph->AddFilter(spEncoder, pszEncAud)) != S_OK)
     {
         ATLASSERT(!L"CGraph::CreateGraph(): Can't insert audio encoder to graph");
         return hr;
     }
     CLSID clsid;
-    if (FAILED(hr = GetClassID(spEncoder, &clsid)))
+    if ((hr = GetClassID(spEncoder, &clsid)) != S_OK)
     {
         ATLASSERT(!L"CGraph::CreateGraph(): spEncoder->GetClassID() FAILED for audio encoder");
         return hr;
@@ -371,12 +371,12 @@ HRESULT CGraph::BuildAudioChain(LPCWSTR pszEncAud, IVideoGenerator* pVidGen, IPi
         ATLASSERT(!L"CGraph::CreateGraph(): GetPins( audio encoder ) FAILED");
         return PinResult(hr);
     }
-    if (FAILED(hr = m_spGraph->ConnectDirect(pSrcAudOut, spEncAudIn, nullptr)))
+    if ((hr = m_spGraph->ConnectDirect(pSrcAudOut, spEncAudIn, nullptr)) != S_OK)
     {
         ATLASSERT(!L"CGraph::CreateGraph(): Can't connect audio source and audio encoder");
         return hr;
     }
-    if (FAILED(hr = m_spGraph->ConnectDirect(spEncAudOut, pServerAudIn, nullptr)))
+    if ((hr = m_spGraph->ConnectDirect(spEncAudOut, pServerAudIn, nullptr)) != S_OK)
     {
         ATLASSERT(!L"CGraph::CreateGraph(): Can't connect audio encoder and Corvasta");
         return hr;

@@ -190,7 +190,8 @@ HRESULT CGraph::GetURL(LPWSTR pszUrl, UINT cchUrl)
     hr = GetHostAddr(szAddr, ARRAYSIZE(szAddr));
     if (hr != S_OK)
         return hr;
-    return ResolveUrl(pszUrl, cchUrl, cbsUrl.m_str != nullptr ? cbsUrl.m_str : L"", szAddr);
+    // A filter that answers without a URL gets E_INVALIDARG from here.
+    return ResolveUrl(pszUrl, cchUrl, cbsUrl.m_str, szAddr);
 }
 
 int CGraph::GetIceServerCount()

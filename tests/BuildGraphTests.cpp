@@ -249,6 +249,36 @@ TEST_F(BuildGraphTest, FirstOfTwoDevicesWithTheSameNameWins)
     EXPECT_TRUE(clsid == CLSID_VP8Encoder);
 }
 
+// The graph manager adds a filter whose name is taken under another name and
+// says so with a success code, VFW_S_DUPLICATE_NAME: the build takes that as
+// the failure it is, as any result but S_OK.
+TEST_F(BuildGraphTest, AFriendlyNameAlreadyInTheGraphFailsTheBuild)
+{
+    const struct
+    {
+        const GUID* pCategory;
+        const GUID* pclsid;
+        bool bSource;
+        const wchar_t* pszFlag;
+    } rgCases[] = {
+        {&CLSID_VideoInputDeviceCategory, &CLSID_OrmidexVideoGenerator, true,
+         L"CGraph::CreateGraph(): Can't insert source filter to graph"},
+        {&CLSID_VideoCompressorCategory, &CLSID_OrmidexQSEncoder, false,
+         L"CGraph::CreateGraph(): Can't insert video encoder to graph"},
+    };
+    for (const auto& c : rgCases)
+    {
+        SCOPED_TRACE(c.pszFlag);
+        CTestCategory category(*c.pCategory);
+        category.Add(L"Corvasta", *c.pclsid);
+        CReportCapture capture;
+        EXPECT_EQ(VFW_S_DUPLICATE_NAME, c.bSource ? Build(L"Corvasta", szQS, nullptr) : Build(szGenerator, L"Corvasta", nullptr));
+        EXPECT_TRUE(capture.HasFlag(c.pszFlag));
+        EXPECT_EQ(nullptr, CGraphInspector::Server(m_graph).p);
+        m_graph.ReleaseGraph();
+    }
+}
+
 TEST_F(BuildGraphTest, PinShortagesBecomeFailures)
 {
     CReportCapture capture;

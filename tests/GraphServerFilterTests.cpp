@@ -115,6 +115,16 @@ TEST_F(CServerFilter, UrlRefusalsPassThroughAndAreFlagged)
     EXPECT_TRUE(capture.HasFlag(L"CGraph::GetURL(): m_spServer->GetUrl() FAILED"));
 }
 
+TEST_F(CServerFilter, NullUrlFromTheFilterIsRefused)
+{
+    CFaultSwitch nullUrl(szFaults, L"NullUrl", 1);
+    Attach();
+    CReportCapture capture;
+    wchar_t szOut[256] = L"keep";
+    EXPECT_EQ(E_INVALIDARG, m_graph.GetURL(szOut, ARRAYSIZE(szOut)));
+    EXPECT_STREQ(L"keep", szOut);
+}
+
 TEST_F(CServerFilter, IceServersAddListRemove)
 {
     Attach();

@@ -45,6 +45,9 @@ STDMETHODIMP CCorvastaFilter::GetUrl(BSTR* pbsUrl)
     *pbsUrl = nullptr;
     CKitAutoLock lock(FilterLock());
     KIT_FAULT(L"GetUrl");
+    // A filter that answers without a URL (a null BSTR), as a faulty one might.
+    if (Faults().Setting(L"NullUrl", 0) != 0)
+        return S_OK;
     return CopyOut(m_url.Text().c_str(), pbsUrl);
 }
 
