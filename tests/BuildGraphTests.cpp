@@ -6,6 +6,7 @@
 #include "dshow/MediaType.h"
 #include "graph/Graph.h"
 #include "graph/Ormidex.h"
+#include "graph/VP8Encoder.h"
 #include "standins/encoders/EncoderIds.h"
 #include "standins/kit/FaultSwitch.h"
 #include "tests/support/DevEnumFixture.h"
@@ -156,6 +157,17 @@ TEST_F(BuildGraphTest, GeneratorQSAndOpusOnBothMedia)
     EXPECT_EQ(3, status.nTargetUsage);
     EXPECT_EQ(1000, status.nBitrateKbps);
     EXPECT_EQ(0, status.nBFrames);
+}
+
+// The VP8 encoder's own default deadline is not the one the build sets.
+TEST_F(BuildGraphTest, VP8DeadlineIsSet)
+{
+    ASSERT_EQ(S_OK, Build(szGenerator, szVP8, nullptr));
+    CComQIPtr<IVP8Encoder> spVP8(Filter(szVP8));
+    ASSERT_NE(nullptr, spVP8.p);
+    int nDeadline = 0;
+    ASSERT_EQ(S_OK, spVP8->GetDeadline(&nDeadline));
+    EXPECT_EQ(1, nDeadline);
 }
 
 TEST_F(BuildGraphTest, SamplingRateFollowsTheAudioEncoder)
