@@ -281,15 +281,17 @@ void CGraphWorker::HandleRequests()
     }
 }
 
-// The events and the position of a graph of this process; another
-// program's events are that program's to take.
+// The events and the position of the editor's own graph. Another program's
+// graph is that program's to listen to and to seek, and polling it would add
+// calls that wait on that program while it waits on the editor (a second
+// "Show graph" then failed).
 void CGraphWorker::FollowOwnGraph()
 {
-    if (!m_graph.IsAttached())
+    if (!m_graph.IsOwn())
         return;
     std::vector<GraphEvent> events;
     DWORD dwChanged = 0;
-    if (m_graph.IsOwn() && m_graph.TakeEvents(&events) == S_OK && !events.empty())
+    if (m_graph.TakeEvents(&events) == S_OK && !events.empty())
         dwChanged |= eNewsEvents;
     LONGLONG llPosition = 0, llDuration = 0;
     HRESULT hr = m_graph.GetPosition(&llPosition, &llDuration);
