@@ -180,19 +180,6 @@ protected:
     CMainFrame m_frame;
 };
 
-HRESULT SaveStandinGraph(const std::wstring& file)
-{
-    return SaveComposedGraph(file,
-                             {{szGenerator, CLSID_OrmidexVideoGenerator},
-                              {szQSEncoder, CLSID_OrmidexQSEncoder},
-                              {szOpusEncoder, CLSID_OrmidexOpusEncoder},
-                              {szCorvasta, CLSID_CorvastaFilter}},
-                             {{szGenerator, L"Video", szQSEncoder, L"Input"},
-                              {szQSEncoder, L"Output", szCorvasta, L"Video"},
-                              {szGenerator, L"Audio", szOpusEncoder, L"Input"},
-                              {szOpusEncoder, L"Output", szCorvasta, L"Audio"}});
-}
-
 } // namespace
 
 TEST_F(EditorComposeTest, ComposedAndSavedInTheEditorTheHarnessBuildsPlaysAndServesIt)
@@ -254,7 +241,7 @@ TEST_F(EditorComposeTest, ComposedAndSavedInTheEditorTheHarnessBuildsPlaysAndSer
 TEST_F(EditorComposeTest, OpensTheHarnessesSavedGraphAndReportsWhatItLacks)
 {
     CTempFile saved(L"harness.grf");
-    ASSERT_EQ(S_OK, SaveStandinGraph(saved.Path()));
+    ASSERT_EQ(S_OK, SaveCorvastaGraph(saved.Path()));
 
     // From the command line, as "graphedt.exe FILE.grf" is started.
     m_frame.StartWith((L"\"" + saved.Path() + L"\"").c_str());
@@ -290,7 +277,7 @@ TEST_F(EditorComposeTest, OpensTheHarnessesSavedGraphAndReportsWhatItLacks)
 TEST_F(EditorComposeTest, RenderDeleteAndTheFailuresOfEditingAndSaving)
 {
     CTempFile saved(L"edit.grf");
-    ASSERT_EQ(S_OK, SaveStandinGraph(saved.Path()));
+    ASSERT_EQ(S_OK, SaveCorvastaGraph(saved.Path()));
     m_frame.StartWith((L"\"" + saved.Path() + L"\"").c_str());
     ASSERT_TRUE(WaitCounts(L"4 filters, 4 connections")) << Counts();
 
@@ -343,7 +330,7 @@ TEST_F(EditorComposeTest, PositionSeekBarAndEventsOfAFiniteClip)
 {
     CFaultSwitch clip(szGenerator, L"ClipLength", 1000);
     CTempFile saved(L"clip.grf");
-    ASSERT_EQ(S_OK, SaveStandinGraph(saved.Path()));
+    ASSERT_EQ(S_OK, SaveCorvastaGraph(saved.Path()));
     m_frame.StartWith((L"\"" + saved.Path() + L"\"").c_str());
     ASSERT_TRUE(WaitCounts(L"4 filters, 4 connections")) << Counts();
 

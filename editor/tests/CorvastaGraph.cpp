@@ -30,6 +30,13 @@ HRESULT BuildCorvastaGraph(IGraphBuilder** ppGraph)
     return S_OK;
 }
 
+HRESULT SaveCorvastaGraph(const std::wstring& file)
+{
+    CComPtr<IGraphBuilder> spGraph;
+    HRESULT hr = BuildCorvastaGraph(&spGraph);
+    return FAILED(hr) ? hr : SaveGraphFile(spGraph, file);
+}
+
 CComPtr<IBaseFilter> FindFilter(IFilterGraph* pGraph, LPCWSTR pszName)
 {
     CComPtr<IBaseFilter> spFilter;

@@ -440,15 +440,7 @@ TEST(EditorRemotePagesTest, FilterPagesShowTheSameInAnotherProcess)
 TEST(EditorRunTest, RunOnTheCommandLineOpensRunsAndServes)
 {
     CTempFile file(L"editor-run.grf");
-    ASSERT_EQ(S_OK, SaveComposedGraph(file.Path(),
-                                      {{szGenerator, CLSID_OrmidexVideoGenerator},
-                                       {szQSEncoder, CLSID_OrmidexQSEncoder},
-                                       {szOpusEncoder, CLSID_OrmidexOpusEncoder},
-                                       {szCorvasta, CLSID_CorvastaFilter}},
-                                      {{szGenerator, L"Video", szQSEncoder, L"Input"},
-                                       {szQSEncoder, L"Output", szCorvasta, L"Video"},
-                                       {szGenerator, L"Audio", szOpusEncoder, L"Input"},
-                                       {szOpusEncoder, L"Output", szCorvasta, L"Audio"}}));
+    ASSERT_EQ(S_OK, SaveCorvastaGraph(file.Path()));
     CWinsock winsock;
     CEditorProcess editor;
     ASSERT_EQ(S_OK, editor.Start(L"/run \"" + file.Path() + L"\""));
