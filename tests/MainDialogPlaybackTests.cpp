@@ -46,20 +46,6 @@ protected:
         PressButtonAndWait(hDlg, IDC_BUILD_GRAPH);
         ASSERT_TRUE(IsEnabled(hDlg, IDC_PLAY)) << "the build failed";
     }
-
-    // Queues an event into the dialog's graph, as a filter does.
-    void Notify(HWND hDlg, long lCode, LONG_PTR lParam1)
-    {
-        OnUi(hDlg, [&] {
-            CComQIPtr<IMediaEventSink> spSink(CGraphInspector::Graph(m_dlg.GetGraph()));
-            spSink->Notify(lCode, lParam1, 0);
-        });
-    }
-
-    bool WaitForState(HWND hDlg, OAFilterState state)
-    {
-        return WaitUntil([&] { return GraphState(hDlg) == state; });
-    }
 };
 
 } // namespace

@@ -107,3 +107,16 @@ OAFilterState MainDialogFixture::GraphState(HWND hDlg)
     });
     return state;
 }
+
+bool MainDialogFixture::WaitForState(HWND hDlg, OAFilterState state)
+{
+    return WaitUntil([&] { return GraphState(hDlg) == state; });
+}
+
+void MainDialogFixture::Notify(HWND hDlg, long lCode, LONG_PTR lParam1)
+{
+    OnUi(hDlg, [&] {
+        CComQIPtr<IMediaEventSink> spSink(CGraphInspector::Graph(m_dlg.GetGraph()));
+        spSink->Notify(lCode, lParam1, 0);
+    });
+}

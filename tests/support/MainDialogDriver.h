@@ -44,6 +44,9 @@ protected:
     void OnUi(HWND hDlg, const std::function<void()>& f) { RunOnWindowThread(hDlg, f); }
     // The graph manager's state, read on the dialog's thread.
     OAFilterState GraphState(HWND hDlg);
+    bool WaitForState(HWND hDlg, OAFilterState state);
+    // Queues an event into the dialog's graph, as a filter does.
+    void Notify(HWND hDlg, long lCode, LONG_PTR lParam1);
 
     CHostedDialog<CMainDialog> m_dlg;
 };
