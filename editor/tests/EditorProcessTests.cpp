@@ -9,6 +9,7 @@
 
 #include "CorvastaGraph.h"
 #include "EditorDriver.h"
+#include "GraphHolderSupport.h"
 
 #include "editor/EditorIds.h"
 #include "editor/GraphHolder.h"
@@ -41,12 +42,6 @@ int IndexOf(const std::vector<std::wstring>& items, const std::wstring& item)
         if (items[i] == item)
             return static_cast<int>(i);
     return -1;
-}
-
-ULONG RefCount(IUnknown* pUnknown)
-{
-    pUnknown->AddRef();
-    return pUnknown->Release();
 }
 
 // This process's graph of the stand-ins, published as the harness

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "CorvastaGraph.h"
+#include "GraphHolderSupport.h"
 
 #include "editor/GraphHolder.h"
 #include "graph/ComponentIds.h"
@@ -22,24 +23,6 @@ public:
 };
 
 namespace {
-
-class CRecorder : public IGraphEvents
-{
-public:
-    void OnGraphRead(const GraphData& graph) override { m_reads.push_back(graph); }
-    void OnStateChanged(FILTER_STATE state) override { m_states.push_back(state); }
-    void OnGraphLost(HRESULT hr) override { m_losts.push_back(hr); }
-
-    std::vector<GraphData> m_reads;
-    std::vector<FILTER_STATE> m_states;
-    std::vector<HRESULT> m_losts;
-};
-
-ULONG RefCount(IUnknown* pUnknown)
-{
-    pUnknown->AddRef();
-    return pUnknown->Release();
-}
 
 using GraphText = std::map<std::wstring, std::vector<std::wstring>>;
 
@@ -60,23 +43,6 @@ GraphText DescribeGraph(const GraphData& graph)
         }
     }
     return filters;
-}
-
-PinRef FindPin(const GraphData& graph, const std::wstring& filter, const wchar_t* pszPin)
-{
-    for (int f = 0; f < static_cast<int>(graph.filters.size()); ++f)
-        for (int p = 0; p < static_cast<int>(graph.filters[f].pins.size()); ++p)
-            if (graph.filters[f].name == filter && graph.filters[f].pins[p].name == pszPin)
-                return {f, p};
-    return {};
-}
-
-int FindFilterIndex(const GraphData& graph, const std::wstring& filter)
-{
-    for (int f = 0; f < static_cast<int>(graph.filters.size()); ++f)
-        if (graph.filters[f].name == filter)
-            return f;
-    return -1;
 }
 
 // The harness's graph, as BuildCorvastaGraph makes it.

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "CorvastaGraph.h"
+#include "GraphHolderSupport.h"
 
 #include "editor/GraphHolder.h"
 #include "standins/encoders/EncoderIds.h"
@@ -12,30 +13,6 @@
 #include <map>
 
 namespace {
-
-class CRecorder : public IGraphEvents
-{
-public:
-    void OnGraphRead(const GraphData& graph) override { m_reads.push_back(graph); }
-    void OnStateChanged(FILTER_STATE state) override { m_states.push_back(state); }
-    void OnGraphLost(HRESULT hr) override { m_losts.push_back(hr); }
-    void Clear()
-    {
-        m_reads.clear();
-        m_states.clear();
-        m_losts.clear();
-    }
-
-    std::vector<GraphData> m_reads;
-    std::vector<FILTER_STATE> m_states;
-    std::vector<HRESULT> m_losts;
-};
-
-ULONG RefCount(IUnknown* pUnknown)
-{
-    pUnknown->AddRef();
-    return pUnknown->Release();
-}
 
 // "Video>Ormidex QS Encoder/Input": a pin, its direction and its peer.
 std::wstring DescribePin(const GraphData& graph, const PinData& pin)
@@ -56,23 +33,6 @@ std::map<std::wstring, std::vector<std::wstring>> DescribeGraph(const GraphData&
             pins.push_back(DescribePin(graph, pin));
     }
     return filters;
-}
-
-PinRef FindPin(const GraphData& graph, const wchar_t* pszFilter, const wchar_t* pszPin)
-{
-    for (int f = 0; f < static_cast<int>(graph.filters.size()); ++f)
-        for (int p = 0; p < static_cast<int>(graph.filters[f].pins.size()); ++p)
-            if (graph.filters[f].name == pszFilter && graph.filters[f].pins[p].name == pszPin)
-                return {f, p};
-    return {};
-}
-
-int FindFilterIndex(const GraphData& graph, const wchar_t* pszFilter)
-{
-    for (int f = 0; f < static_cast<int>(graph.filters.size()); ++f)
-        if (graph.filters[f].name == pszFilter)
-            return f;
-    return -1;
 }
 
 class GraphHolderTest : public testing::Test
