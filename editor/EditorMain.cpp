@@ -7,7 +7,13 @@
 namespace {
 
 // How long the window's thread waits for the worker to let go of the graph.
-const DWORD dwWorkerWaitMs = 200;
+// A program that asked the editor to quit waits a second for this thread and
+// then may publish its graph anew for the next editor: the worker's last
+// releases should be done by then, or the next editor can be handed a
+// reference that those releases take away. Letting go of another program's
+// graph is a call per held interface and takes half a second on a busy
+// machine.
+const DWORD dwWorkerWaitMs = 900;
 // How long the worker may then take before the process ends without it.
 const DWORD dwWorkerGraceMs = 5000;
 

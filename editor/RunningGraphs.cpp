@@ -35,6 +35,25 @@ HRESULT ForEachRunning(IRunningObjectTable* pROT, F f)
     }
 }
 
+// Wine's table can answer a success without an object while the entry's
+// previous clients still let go of it: that is a failure, tried again a few
+// times.
+const int nObjectAttempts = 5;
+const DWORD dwObjectPauseMs = 100;
+
+HRESULT GetObjectOfEntry(IRunningObjectTable* pROT, IMoniker* pMoniker, IUnknown** ppUnk)
+{
+    for (int i = 0; i < nObjectAttempts; i++)
+    {
+        if (i > 0)
+            ::Sleep(dwObjectPauseMs);
+        HRESULT hr = pROT->GetObject(pMoniker, ppUnk);
+        if (FAILED(hr) || *ppUnk != nullptr)
+            return hr;
+    }
+    return MK_E_UNAVAILABLE;
+}
+
 } // namespace
 
 HRESULT ListRunningGraphs(std::vector<RunningGraph>* pGraphs)
@@ -86,7 +105,7 @@ HRESULT GetRunningGraph(const std::wstring& displayName, IUnknown** ppUnk)
     hr = ForEachRunning(spROT, [&](IMoniker* pMoniker, const std::wstring& name) {
         if (name != displayName)
             return true;
-        hrFound = spROT->GetObject(pMoniker, ppUnk);
+        hrFound = GetObjectOfEntry(spROT, pMoniker, ppUnk);
         return FAILED(hrFound);
     });
     return FAILED(hr) ? hr : hrFound;

@@ -9,6 +9,7 @@
 #include "graphedit/GraphEdit.h"
 #include "tests/support/GraphEditInspector.h"
 #include "tests/support/GraphInspector.h"
+#include "tests/support/ReportCapture.h"
 
 namespace {
 
@@ -28,7 +29,26 @@ struct ShownEditor
             ::CloseHandle(hProcess);
     }
     std::wstring Counts() const { return ReadText(::GetDlgItem(hWndMain, IDC_CANVAS)); }
-    bool Ended(DWORD dwTimeoutMs) const { return ::WaitForSingleObject(hProcess, dwTimeoutMs) == WAIT_OBJECT_0; }
+    // The editor's last calls release this process's graph: on the graph's
+    // thread the wait serves them, as the dialog's loop would.
+    bool Ended(DWORD dwTimeoutMs) const
+    {
+        DWORD dwStart = ::GetTickCount();
+        for (;;)
+        {
+            DWORD dwElapsed = ::GetTickCount() - dwStart;
+            if (dwElapsed >= dwTimeoutMs)
+                return false;
+            DWORD dw = ::MsgWaitForMultipleObjects(1, &hProcess, FALSE, dwTimeoutMs - dwElapsed, QS_ALLINPUT);
+            if (dw == WAIT_OBJECT_0)
+                return true;
+            if (dw != WAIT_OBJECT_0 + 1)
+                return false;
+            MSG msg;
+            while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+                ::DispatchMessageW(&msg);
+        }
+    }
 };
 
 class ShowGraphTest : public MainDialogFixture
@@ -37,13 +57,17 @@ protected:
     // Presses "Show graph" and reads what the bridge attached to.
     void Show(HWND hDlg, ShownEditor* pEditor)
     {
+        CReportCapture capture;
+        DWORD dwStart = ::GetTickCount();
         PressButtonAndWait(hDlg, IDC_SHOW_GRAPH);
+        DWORD dwTaken = ::GetTickCount() - dwStart;
         OnUi(hDlg, [&] {
             CGraphEdit& ge = CGraphInspector::GraphEdit(m_dlg.GetGraph());
             pEditor->hWndMain = CGraphEditInspector::MainWindow(ge);
             pEditor->dwProcessId = CGraphEditInspector::ProcessInfo(ge).dwProcessId;
         });
-        ASSERT_NE(nullptr, pEditor->hWndMain);
+        ASSERT_NE(nullptr, pEditor->hWndMain) << "after " << dwTaken << " ms; traces:\n"
+                                              << testing::PrintToString(capture.Traces());
         pEditor->hProcess = ::OpenProcess(SYNCHRONIZE, FALSE, pEditor->dwProcessId);
         ASSERT_NE(nullptr, pEditor->hProcess);
         EXPECT_TRUE(WaitUntil([&] { return pEditor->Counts() == szAttached; }, 10000)) << pEditor->Counts().c_str();
