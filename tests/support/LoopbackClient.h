@@ -44,12 +44,12 @@ public:
     bool ReadUntil(const std::string& strWanted, DWORD dwTimeoutMs = dwTimeout);
     // Reads until the server closes the connection; false on time-out.
     bool ReadToEnd(DWORD dwTimeoutMs = dwTimeout);
+    // Reads what arrives within the time; false when the connection ended.
+    bool ReadSome(DWORD dwTimeoutMs);
     const std::string& Received() const { return m_strReceived; }
     void Close();
 
 private:
-    // The bytes that arrived within the time; false when the connection ended.
-    bool ReadSome(DWORD dwTimeoutMs);
 
     SOCKET m_socket;
     std::string m_strReceived;
