@@ -14,7 +14,7 @@
 
 #include "app/resource.h"
 #include "editor/EditorIds.h"
-#include "graph/ComponentIds.h"
+#include "components/ComponentIds.h"
 #include "tests/support/LoopbackClient.h"
 #include "tests/support/SavedGraphs.h"
 

@@ -1,8 +1,8 @@
 #include "Graph.h"
 
 #include "graph/DSGraph.h"
-#include "graph/Ormidex.h"
-#include "graph/VP8Encoder.h"
+#include "components/Ormidex.h"
+#include "components/VP8Encoder.h"
 
 CGraph::CGraph() : m_graphEdit(true), m_nConnections(0)
 {

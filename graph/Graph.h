@@ -6,7 +6,7 @@
 
 #include "atldshow.h"
 
-#include "graph/Corvasta.h"
+#include "components/Corvasta.h"
 #include "graphedit/GraphEdit.h"
 
 // The local machine's IPv4 address in dotted form (at most 16 units).

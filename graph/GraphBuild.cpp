@@ -4,8 +4,8 @@
 
 #include "dshow/DeviceEnum.h"
 #include "dshow/MediaType.h"
-#include "graph/Ormidex.h"
-#include "graph/VP8Encoder.h"
+#include "components/Ormidex.h"
+#include "components/VP8Encoder.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 #include "Graph.h"
 
 #include "dshow/MediaType.h"
-#include "graph/ComponentIds.h"
+#include "components/ComponentIds.h"
 
 namespace {
 

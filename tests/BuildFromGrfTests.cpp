@@ -2,7 +2,7 @@
 // not a saved graph, and finding the roles in graphs of every shape.
 #include <gtest/gtest.h>
 
-#include "graph/ComponentIds.h"
+#include "components/ComponentIds.h"
 #include "graph/Graph.h"
 #include "grf/GrfCom.h"
 #include "grf/GrfFile.h"

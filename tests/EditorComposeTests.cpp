@@ -13,7 +13,7 @@
 #include "editor/tests/CorvastaGraph.h"
 #include "editor/tests/EditorDriver.h"
 #include "graphedit/GraphEdit.h"
-#include "graph/ComponentIds.h"
+#include "components/ComponentIds.h"
 #include "graph/Graph.h"
 #include "standins/kit/FaultSwitch.h"
 #include "tests/support/SavedGraphs.h"

@@ -3,7 +3,7 @@
 // served like one built from components.
 #include "tests/support/MainDialogDriver.h" // first: it brings winsock2.h
 
-#include "graph/ComponentIds.h"
+#include "components/ComponentIds.h"
 #include "tests/support/GraphInspector.h"
 #include "tests/support/SavedGraphs.h"
 #include "ui/StunServers.h"

@@ -4,7 +4,7 @@
 // platform's property frame around it.
 #include <gtest/gtest.h>
 
-#include "graph/ComponentIds.h"
+#include "components/ComponentIds.h"
 #include "proppage/PinPageIds.h"
 #include "tests/remotegraph/RemoteGraph.h"
 #include "tests/remotegraph/StandinGraph.h"

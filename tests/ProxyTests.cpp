@@ -5,10 +5,10 @@
 // have no reference left.
 #include <gtest/gtest.h>
 
-#include "graph/Corvasta.h"
-#include "graph/Ormidex.h"
+#include "components/Corvasta.h"
+#include "components/Ormidex.h"
 #include "dshow/MediaType.h"
-#include "graph/VP8Encoder.h"
+#include "components/VP8Encoder.h"
 #include "standins/encoders/EncoderIds.h"
 #include "tests/remotegraph/RemoteGraph.h"
 #include "tests/remotegraph/StandinGraph.h"

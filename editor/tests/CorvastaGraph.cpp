@@ -1,6 +1,6 @@
 #include "CorvastaGraph.h"
 
-#include "graph/ComponentIds.h"
+#include "components/ComponentIds.h"
 #include "tests/support/SavedGraphs.h"
 
 const wchar_t szGenerator[] = L"Ormidex Video Generator";

@@ -14,7 +14,7 @@
 #include "editor/EditorIds.h"
 #include "editor/GraphHolder.h"
 #include "editor/RunningGraphs.h"
-#include "graph/ComponentIds.h"
+#include "components/ComponentIds.h"
 #include "graphedit/GraphEdit.h"
 #include "tests/support/SavedGraphs.h"
 #include "tests/support/WindowDriver.h"

@@ -7,7 +7,7 @@
 #include "GraphHolderSupport.h"
 
 #include "editor/GraphHolder.h"
-#include "graph/ComponentIds.h"
+#include "components/ComponentIds.h"
 #include "grf/GrfFile.h"
 #include "tests/support/SavedGraphs.h"
 

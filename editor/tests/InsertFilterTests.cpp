@@ -9,7 +9,7 @@
 #include "editor/ErrorText.h"
 #include "editor/FilterCatalog.h"
 #include "editor/InsertFilterDlg.h"
-#include "graph/ComponentIds.h"
+#include "components/ComponentIds.h"
 #include "tests/support/DevEnumFixture.h"
 #include "tests/support/DialogHost.h"
 #include "tests/support/WindowDriver.h"

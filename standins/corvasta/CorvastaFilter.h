@@ -9,7 +9,7 @@
 #include "standins/kit/KitPin.h"
 #include "standins/kit/KitSinkFilter.h"
 
-#include "graph/Corvasta.h"
+#include "components/Corvasta.h"
 
 #include "IceServerList.h"
 #include "ServerStatistics.h"

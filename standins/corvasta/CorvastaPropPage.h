@@ -5,7 +5,7 @@
 
 #include "standins/kit/KitPropertyPage.h"
 
-#include "graph/Corvasta.h"
+#include "components/Corvasta.h"
 
 // {A4430640-D12E-460A-85B3-2D0541C77961}
 constexpr CLSID CLSID_CorvastaPropertyPage = {

@@ -3,7 +3,7 @@
 // GetStatistics meet here, so it has its own lock and calls nothing.
 #pragma once
 
-#include "graph/Corvasta.h"
+#include "components/Corvasta.h"
 
 #include "StreamChunk.h"
 

@@ -1,7 +1,7 @@
 // The small HTML page that the Corvasta stand-in serves at its URL's path.
 #pragma once
 
-#include "graph/Corvasta.h"
+#include "components/Corvasta.h"
 
 #include <string>
 

@@ -8,7 +8,7 @@
 #include <mmreg.h>
 
 #include "dshow/FourCCSubtype.h"
-#include "graph/ComponentIds.h"
+#include "components/ComponentIds.h"
 
 constexpr GUID CLSID_CCITTALawEncoder = {
     0x73904739, 0x461d, 0x44a7, {0x86, 0x6d, 0x58, 0x6c, 0xd7, 0x67, 0x4e, 0x32}};

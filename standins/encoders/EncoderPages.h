@@ -5,7 +5,7 @@
 #include "KitPropertyPage.h"
 
 #include "EncoderIds.h"
-#include "graph/Ormidex.h"
+#include "components/Ormidex.h"
 
 class CQSEncoderPage : public CKitPropertyPage
 {

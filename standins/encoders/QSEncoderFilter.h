@@ -6,7 +6,7 @@
 #pragma once
 
 #include "VideoEncoderFilter.h"
-#include "graph/Ormidex.h"
+#include "components/Ormidex.h"
 
 #include "EncoderIds.h"
 

@@ -6,7 +6,7 @@
 #pragma once
 
 #include "KitSourceFilter.h"
-#include "graph/Ormidex.h"
+#include "components/Ormidex.h"
 
 #include "TestPattern.h"
 

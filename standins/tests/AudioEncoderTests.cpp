@@ -7,7 +7,7 @@
 #include "TestPattern.h"
 #include "EncoderIds.h"
 #include "dshow/MediaFormat.h"
-#include "graph/Ormidex.h"
+#include "components/Ormidex.h"
 
 namespace {
 

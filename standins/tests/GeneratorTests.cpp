@@ -5,7 +5,7 @@
 #include "FaultSwitch.h"
 #include "TestPattern.h"
 #include "dshow/MediaFormat.h"
-#include "graph/Ormidex.h"
+#include "components/Ormidex.h"
 
 namespace {
 

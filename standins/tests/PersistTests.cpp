@@ -9,8 +9,8 @@
 #include "TestPattern.h"
 #include "dshow/MediaFormat.h"
 #include "dshow/PersistBytes.h"
-#include "graph/Ormidex.h"
-#include "graph/VP8Encoder.h"
+#include "components/Ormidex.h"
+#include "components/VP8Encoder.h"
 
 #include <algorithm>
 #include <cstring>

@@ -7,8 +7,8 @@
 #include "FrameCoder.h"
 #include "TestPattern.h"
 #include "EncoderIds.h"
-#include "graph/Ormidex.h"
-#include "graph/VP8Encoder.h"
+#include "components/Ormidex.h"
+#include "components/VP8Encoder.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #pragma once
 
 #include "VideoEncoderFilter.h"
-#include "graph/VP8Encoder.h"
+#include "components/VP8Encoder.h"
 
 #define VP8_RESERVED(n) \
     STDMETHODIMP Reserved##n() override { return E_NOTIMPL; }

@@ -1,6 +1,6 @@
 #include "StandinGraph.h"
 
-#include "graph/ComponentIds.h"
+#include "components/ComponentIds.h"
 
 const wchar_t szGeneratorFilter[] = L"Ormidex Video Generator";
 const wchar_t szQSEncoderFilter[] = L"Ormidex QS Encoder";

@@ -5,7 +5,7 @@
 #include "atlbase.h"
 #include "atldshow.h"
 
-#include "graph/Corvasta.h"
+#include "components/Corvasta.h"
 
 // Calls the function in slot nSlot of p's vtable, so that a test checks the
 // slot order instead of trusting the declaration.
