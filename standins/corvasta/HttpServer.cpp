@@ -1,3 +1,7 @@
+// Winsock's select takes 64 sockets unless told otherwise before its header;
+// the sets hold every connection, the listener and the wake-up socket. Only
+// this file makes or reads the sets.
+#define FD_SETSIZE 512
 #include "HttpServer.h"
 
 #include <ws2tcpip.h>
@@ -8,7 +12,7 @@
 namespace {
 
 // A client that opens a connection and says nothing is dropped after this.
-const LONGLONG llRequestTimeoutUs = 10 * 1000 * 1000;
+const LONGLONG llRequestTimeoutUs = 5 * 1000 * 1000;
 
 HRESULT LastSocketError()
 {
@@ -35,7 +39,15 @@ std::string SimpleResponse(const char* pszStatus, const char* pszExtraHeaders)
            strBody;
 }
 
+static_assert(FD_SETSIZE >= CHttpServer::nMaxConnections + 2, "the select sets must hold every socket");
+
 } // namespace
+
+struct CHttpServer::CSocketSets
+{
+    fd_set m_read;
+    fd_set m_write;
+};
 
 CHttpServer::CHttpServer()
     : m_pEvents(nullptr), m_sListen(INVALID_SOCKET), m_sWake(INVALID_SOCKET), m_addrWake(),
@@ -202,22 +214,21 @@ void CHttpServer::Serve()
 {
     for (;;)
     {
-        fd_set readSet;
-        fd_set writeSet;
-        if (!PrepareSets(&readSet, &writeSet))
+        CSocketSets sets;
+        if (!PrepareSets(&sets))
             break;
         // The time-out only bounds how late a silent client is dropped.
         timeval tv = {0, 250 * 1000};
-        if (::select(0, &readSet, &writeSet, nullptr, &tv) == SOCKET_ERROR)
+        if (::select(0, &sets.m_read, &sets.m_write, nullptr, &tv) == SOCKET_ERROR)
         {
             ::Sleep(10);
             continue;
         }
-        if (FD_ISSET(m_sWake, &readSet))
+        if (FD_ISSET(m_sWake, &sets.m_read))
             DrainWake();
 
         CRound round;
-        ServiceConnections(readSet, writeSet, &round);
+        ServiceConnections(sets, &round);
         AnswerStatusPages(&round);
         RemoveClosed(&round);
         // The owner hears of it outside the lock, so that it may take its own
@@ -235,8 +246,10 @@ void CHttpServer::Serve()
     m_nStreams = 0;
 }
 
-bool CHttpServer::PrepareSets(fd_set* pReadSet, fd_set* pWriteSet)
+bool CHttpServer::PrepareSets(CSocketSets* pSets)
 {
+    fd_set* pReadSet = &pSets->m_read;
+    fd_set* pWriteSet = &pSets->m_write;
     FD_ZERO(pReadSet);
     FD_ZERO(pWriteSet);
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -253,11 +266,11 @@ bool CHttpServer::PrepareSets(fd_set* pReadSet, fd_set* pWriteSet)
     return true;
 }
 
-void CHttpServer::ServiceConnections(const fd_set& readSet, const fd_set& writeSet, CRound* pRound)
+void CHttpServer::ServiceConnections(const CSocketSets& sets, CRound* pRound)
 {
+    const fd_set& readSet = sets.m_read;
+    const fd_set& writeSet = sets.m_write;
     std::lock_guard<std::mutex> lock(m_mutex);
-    if (FD_ISSET(m_sListen, &readSet))
-        Accept();
     LONGLONG llNow = CurrentTicks();
     for (const auto& spConnection : m_connections)
     {
@@ -286,6 +299,10 @@ void CHttpServer::ServiceConnections(const fd_set& readSet, const fd_set& writeS
         if (FD_ISSET(s, &writeSet) || pConnection->WantsWrite())
             pConnection->Flush(&pRound->m_delivered);
     }
+    // After the reads, so that a connection is read at least once before
+    // it may be dropped as one that never sent its request.
+    if (FD_ISSET(m_sListen, &readSet))
+        Accept(llNow);
 }
 
 void CHttpServer::AnswerStatusPages(CRound* pRound)
@@ -319,23 +336,61 @@ void CHttpServer::RemoveClosed(CRound* pRound)
     m_connections.erase(itEnd, m_connections.end());
 }
 
-void CHttpServer::Accept()
+void CHttpServer::Accept(LONGLONG llRound)
 {
     for (;;)
     {
+        size_t nPending = 0;
+        size_t nOpen = 0;
+        for (const auto& spConnection : m_connections)
+        {
+            nPending += spConnection->State() == CHttpConnection::eReading ? 1 : 0;
+            nOpen += spConnection->State() != CHttpConnection::eClosed ? 1 : 0;
+        }
+        if (nPending >= nMaxPending)
+        {
+            if (!DropOldestPending(llRound))
+                return;
+            --nOpen;
+        }
         SOCKET s = ::accept(m_sListen, nullptr, nullptr);
         if (s == INVALID_SOCKET)
             return;
-        if (m_connections.size() >= nMaxConnections || FAILED(SetNonBlocking(s)))
+        if (FAILED(SetNonBlocking(s)))
         {
+            ::closesocket(s);
+            continue;
+        }
+        if (nOpen >= nMaxConnections)
+        {
+            // The answer is small enough for the socket to take at once; a
+            // client that never sees it still sees the connection end.
+            std::string strBusy = SimpleResponse("503 Service Unavailable", "");
+            ::send(s, strBusy.data(), static_cast<int>(strBusy.size()), 0);
+            ::shutdown(s, SD_SEND);
             ::closesocket(s);
             continue;
         }
         // Samples are small and should leave as soon as they are queued.
         BOOL bNoDelay = TRUE;
         ::setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&bNoDelay), sizeof(bNoDelay));
-        m_connections.push_back(std::make_unique<CHttpConnection>(s, CurrentTicks()));
+        m_connections.push_back(std::make_unique<CHttpConnection>(s, llRound));
     }
+}
+
+bool CHttpServer::DropOldestPending(LONGLONG llRound)
+{
+    CHttpConnection* pOldest = nullptr;
+    for (const auto& spConnection : m_connections)
+    {
+        if (spConnection->State() == CHttpConnection::eReading && spConnection->Accepted() < llRound &&
+            (pOldest == nullptr || spConnection->Accepted() < pOldest->Accepted()))
+            pOldest = spConnection.get();
+    }
+    if (pOldest == nullptr)
+        return false;
+    pOldest->Close();
+    return true;
 }
 
 bool CHttpServer::Route(CHttpConnection* pConnection, const CHttpRequest& request,

@@ -33,9 +33,15 @@ protected:
 class CHttpServer
 {
 public:
-    // select on Windows takes 64 sockets by default; the listener and the
-    // wake-up socket take two of them.
-    static const size_t nMaxConnections = 60;
+    // Open connections, streams and requests alike; past it a new client is
+    // answered 503 and closed. The select sets in HttpServer.cpp are sized
+    // for it.
+    static constexpr size_t nMaxConnections = 400;
+    // Connections whose request has not arrived yet; past it the oldest one
+    // that had its chance to be read is dropped, so that clients that send
+    // half a request and then nothing can't keep a real request out. A burst
+    // of new connections waits in the backlog until this round has read them.
+    static constexpr size_t nMaxPending = 64;
 
     CHttpServer();
     ~CHttpServer();
@@ -70,16 +76,24 @@ private:
         std::vector<std::pair<CHttpConnection*, bool>> m_pages;    // status page wanted, HEAD
     };
 
+    // The read and write sets, whose size only HttpServer.cpp knows.
+    struct CSocketSets;
+
     static unsigned __stdcall ThreadProc(void* pv);
     void Serve();
     // False when the thread is to end.
-    bool PrepareSets(fd_set* pReadSet, fd_set* pWriteSet);
-    void ServiceConnections(const fd_set& readSet, const fd_set& writeSet, CRound* pRound);
+    bool PrepareSets(CSocketSets* pSets);
+    void ServiceConnections(const CSocketSets& sets, CRound* pRound);
     void AnswerStatusPages(CRound* pRound);
     void RemoveClosed(CRound* pRound);
     void Wake();
     void DrainWake();
-    void Accept();
+    // Takes new connections; those accepted at llRound or later have not been
+    // read yet.
+    void Accept(LONGLONG llRound);
+    // Closes the longest waiting connection that was accepted before llRound
+    // and has still not sent its request; false when there is none.
+    bool DropOldestPending(LONGLONG llRound);
     // Answers the request, or starts a stream and notes the new count; true
     // when it asks for the status page, which is made outside the lock.
     bool Route(CHttpConnection* pConnection, const CHttpRequest& request,

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -228,6 +229,83 @@ TEST_F(HttpServerTest, StopEndsTheStreamTheThreadAndTheListener)
     ASSERT_EQ(S_OK, m_server.Start(Url(L"/"), &m_events));
     EXPECT_EQ(200, HttpStatus(HttpGet(m_nPort, "/")));
     m_server.Stop();
+}
+
+TEST_F(HttpServerTest, ServesTwoHundredStreamClientsAtOnceAndStopsWithThemAttached)
+{
+    const size_t nClients = 200;
+    ASSERT_EQ(S_OK, m_server.Start(Url(L"/"), &m_events));
+    std::vector<std::unique_ptr<CLoopbackClient>> clients;
+    for (size_t i = 0; i < nClients; ++i)
+    {
+        clients.push_back(std::make_unique<CLoopbackClient>());
+        ASSERT_EQ(0, clients.back()->Connect(m_nPort)) << i;
+        ASSERT_TRUE(clients.back()->Send("GET /stream HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n")) << i;
+    }
+    ASSERT_TRUE(m_events.WaitForCounts(nClients)) << m_events.Counts().size();
+    EXPECT_EQ(nClients, m_server.ClientCount());
+
+    m_server.Send(Chunk(eMediaVideo, "frame-1"));
+    for (size_t i = 0; i < nClients; ++i)
+    {
+        ASSERT_TRUE(clients[i]->ReadUntil("frame-1\r\n")) << i;
+        EXPECT_EQ(200, HttpStatus(clients[i]->Received())) << i;
+    }
+    EXPECT_TRUE(m_events.WaitForDeliveries(nClients));
+    EXPECT_EQ(nClients, m_events.Delivered().size());
+
+    m_server.Stop();
+    for (size_t i = 0; i < nClients; ++i)
+        EXPECT_TRUE(clients[i]->ReadToEnd()) << "every stream ends with the server: " << i;
+}
+
+TEST_F(HttpServerTest, HalfOpenFloodGivesWayToARealRequest)
+{
+    // More clients that send half a request line and then nothing than the
+    // server would hold if each waited for its time-out.
+    const size_t nFlood = CHttpServer::nMaxConnections + 20;
+    ASSERT_EQ(S_OK, m_server.Start(Url(L"/"), &m_events));
+    std::vector<std::unique_ptr<CLoopbackClient>> flood;
+    for (size_t i = 0; i < nFlood; ++i)
+    {
+        flood.push_back(std::make_unique<CLoopbackClient>());
+        ASSERT_EQ(0, flood.back()->Connect(m_nPort)) << i;
+        ASSERT_TRUE(flood.back()->Send("GET /str")) << i;
+    }
+
+    EXPECT_EQ(200, HttpStatus(HttpGet(m_nPort, "/")));
+    EXPECT_FALSE(flood.front()->ReadSome(CLoopbackClient::dwTimeout)) << "the oldest half request is dropped";
+    size_t nStillOpen = 0;
+    for (const auto& spClient : flood)
+        nStillOpen += spClient->ReadSome(1) ? 1 : 0;
+    EXPECT_LE(nStillOpen, CHttpServer::nMaxPending);
+    EXPECT_TRUE(m_events.Counts().empty()) << "no half request counts as a client";
+}
+
+TEST_F(HttpServerTest, ClientThatLeavesMidChunkIsGoneAndItsChunkUncounted)
+{
+    ASSERT_EQ(S_OK, m_server.Start(Url(L"/"), &m_events));
+    CLoopbackClient client;
+    ASSERT_EQ(0, client.Connect(m_nPort));
+    ASSERT_TRUE(client.Send("GET /stream HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n"));
+    ASSERT_TRUE(client.ReadUntil("\r\n\r\n"));
+    ASSERT_TRUE(m_events.WaitForCounts(1));
+
+    // Far more than the socket buffers hold, so that it is still going out
+    // when the client leaves.
+    m_server.Send(Chunk(eMediaVideo, std::string(6 * 1024 * 1024, 'v')));
+    ASSERT_TRUE(client.ReadUntil("vvvv"));
+    client.Close();
+
+    ASSERT_TRUE(m_events.WaitForCounts(2));
+    EXPECT_EQ(std::make_pair(0u, false), m_events.Counts()[1]);
+    EXPECT_EQ(0u, m_server.ClientCount());
+    EXPECT_TRUE(m_events.Delivered().empty()) << "a sample that did not go out whole is not delivered";
+
+    CLoopbackClient fresh;
+    ASSERT_EQ(0, fresh.Connect(m_nPort));
+    ASSERT_TRUE(fresh.Send("GET /stream HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n"));
+    EXPECT_TRUE(fresh.ReadUntil("\r\n\r\n"));
 }
 
 TEST_F(HttpServerTest, RefusedAddressesTellRightsFromUse)
