@@ -2,7 +2,8 @@
 // ready, "Build graph" time from components and from a saved graph of the
 // same filters, the harness's CPU use while a running graph is displayed, and
 // the delay from "Show graph" to the graph editor showing the graph, and the
-// delay from a client connecting to the graph running.
+// delay from a client connecting to the graph running, and how the served
+// stream and the dialog's statistics hold up under load.
 #include <winsock2.h>
 #include <windows.h>
 
@@ -17,6 +18,8 @@
 #include "components/ComponentIds.h"
 #include "tests/support/LoopbackClient.h"
 #include "tests/support/SavedGraphs.h"
+
+#include "StreamLoad.h"
 
 namespace {
 
@@ -324,6 +327,7 @@ int wmain()
     if (!connectMs.empty())
         std::printf("client connect to graph running: median %.0f ms (of %zu; includes status-page polling)\n",
                     Median(connectMs), connectMs.size());
+    RunStreamLoad(nPort, ::GetDlgItem(p.hDlg, IDC_STATISTIC));
     p.Close();
     return 0;
 }

@@ -56,7 +56,7 @@ bool CLoopbackClient::ReadSome(DWORD dwTimeoutMs)
     timeval tv = {static_cast<long>(dwTimeoutMs / 1000), static_cast<long>(dwTimeoutMs % 1000) * 1000};
     if (::select(0, &readSet, nullptr, nullptr, &tv) <= 0)
         return true;
-    char rgBuf[4096];
+    char rgBuf[65536];
     int n = ::recv(m_socket, rgBuf, sizeof(rgBuf), 0);
     if (n <= 0)
         return false;

@@ -47,6 +47,9 @@ public:
     // Reads what arrives within the time; false when the connection ended.
     bool ReadSome(DWORD dwTimeoutMs);
     const std::string& Received() const { return m_strReceived; }
+    // Forgets what has arrived, so that a long stream is not searched again
+    // from its start.
+    void ClearReceived() { m_strReceived.clear(); }
     void Close();
 
 private:

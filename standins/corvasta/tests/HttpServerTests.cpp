@@ -308,6 +308,38 @@ TEST_F(HttpServerTest, ClientThatLeavesMidChunkIsGoneAndItsChunkUncounted)
     EXPECT_TRUE(fresh.ReadUntil("\r\n\r\n"));
 }
 
+TEST_F(HttpServerTest, StalledReaderLosesSamplesWithoutHoldingUpOthers)
+{
+    ASSERT_EQ(S_OK, m_server.Start(Url(L"/"), &m_events));
+    CLoopbackClient stalled;
+    CLoopbackClient reader;
+    for (CLoopbackClient* pClient : {&stalled, &reader})
+    {
+        ASSERT_EQ(0, pClient->Connect(m_nPort));
+        ASSERT_TRUE(pClient->Send("GET /stream HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n"));
+    }
+    ASSERT_TRUE(m_events.WaitForCounts(2));
+
+    // Twice what the server queues for one client, in samples the reader
+    // takes one by one.
+    const size_t cbSample = 1024 * 1024;
+    const int nSamples = static_cast<int>(2 * CHttpConnection::nMaxQueued / cbSample);
+    for (int i = 0; i < nSamples; ++i)
+    {
+        std::string strSample(cbSample, 'a');
+        std::string strTag = "sample-" + std::to_string(i) + "-end";
+        strSample.replace(strSample.size() - strTag.size(), strTag.size(), strTag);
+        m_server.Send(Chunk(eMediaVideo, strSample));
+        ASSERT_TRUE(reader.ReadUntil(strTag)) << i;
+        reader.ClearReceived();
+    }
+
+    size_t nDelivered = m_events.Delivered().size();
+    EXPECT_GE(nDelivered, static_cast<size_t>(nSamples)) << "the reader got every sample";
+    EXPECT_LT(nDelivered, static_cast<size_t>(2 * nSamples)) << "what the stalled client never took is not counted";
+    EXPECT_EQ(2u, m_server.ClientCount());
+}
+
 TEST_F(HttpServerTest, RefusedAddressesTellRightsFromUse)
 {
     // A socket that holds the port without exclusive use: the port is in use.

@@ -1,0 +1,186 @@
+#include "StreamLoad.h"
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/support/LoopbackClient.h"
+
+namespace {
+
+const size_t nStreamClients = 200;
+const size_t nSlowReaders = 20;  // never read after the stream's head
+const size_t nLeavers = 20;      // leave while a sample is on its way
+const size_t nHalfRequests = 300;
+const DWORD dwLoadMs = 5000;
+const char szStreamRequest[] = "GET /stream HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
+
+double NowMs()
+{
+    LARGE_INTEGER freq;
+    LARGE_INTEGER now;
+    ::QueryPerformanceFrequency(&freq);
+    ::QueryPerformanceCounter(&now);
+    return 1000.0 * static_cast<double>(now.QuadPart) / static_cast<double>(freq.QuadPart);
+}
+
+// A number from the status page's table, or -1.
+long long StatusNumber(unsigned short nPort, const char* pszRow)
+{
+    std::string strPage = HttpGet(nPort, "/");
+    std::string strCell = std::string("<th>") + pszRow + "</th><td>";
+    size_t n = strPage.find(strCell);
+    return n == std::string::npos ? -1 : std::atoll(strPage.c_str() + n + strCell.size());
+}
+
+// Times the changes of the dialog's statistics line from its own thread.
+class CRefreshWatch
+{
+public:
+    explicit CRefreshWatch(HWND hStatistic) : m_hStatistic(hStatistic), m_bStop(false), m_dWorstMs(0.0)
+    {
+        if (m_hStatistic != nullptr)
+            m_thread = std::thread([this] { Watch(); });
+    }
+    ~CRefreshWatch() { Stop(); }
+    CRefreshWatch(const CRefreshWatch&) = delete;
+    CRefreshWatch& operator=(const CRefreshWatch&) = delete;
+
+    // The longest time between two changes, or 0 when nothing was watched.
+    double Stop()
+    {
+        m_bStop = true;
+        if (m_thread.joinable())
+            m_thread.join();
+        return m_dWorstMs;
+    }
+
+private:
+    void Watch()
+    {
+        std::wstring strLast;
+        double dLastMs = 0.0;
+        while (!m_bStop)
+        {
+            wchar_t sz[512] = L"";
+            DWORD_PTR dwResult = 0;
+            ::SendMessageTimeoutW(m_hStatistic, WM_GETTEXT, ARRAYSIZE(sz), reinterpret_cast<LPARAM>(sz),
+                                  SMTO_ABORTIFHUNG, 1000, &dwResult);
+            double dNowMs = NowMs();
+            if (strLast != sz)
+            {
+                if (dLastMs > 0.0 && dNowMs - dLastMs > m_dWorstMs)
+                    m_dWorstMs = dNowMs - dLastMs;
+                strLast = sz;
+                dLastMs = dNowMs;
+            }
+            ::Sleep(2);
+        }
+    }
+
+    HWND m_hStatistic;
+    std::atomic<bool> m_bStop;
+    double m_dWorstMs;
+    std::thread m_thread;
+};
+
+} // namespace
+
+void RunStreamLoad(unsigned short nPort, HWND hStatistic)
+{
+    long long llBytesBefore = StatusNumber(nPort, "Bytes sent");
+    long long llServedBefore = StatusNumber(nPort, "Connections served");
+    CRefreshWatch watch(hStatistic);
+
+    std::vector<std::unique_ptr<CLoopbackClient>> clients;
+    for (size_t i = 0; i < nStreamClients; ++i)
+    {
+        clients.push_back(std::make_unique<CLoopbackClient>());
+        if (clients.back()->Connect(nPort) != 0 || !clients.back()->Send(szStreamRequest))
+        {
+            std::printf("stream client %zu could not connect to 127.0.0.1:%u\n", i, nPort);
+            clients.pop_back();
+            break;
+        }
+    }
+
+    // Readers take what arrives; the slow ones stop after the head; the
+    // leavers go as soon as a sample has started to reach them.
+    size_t nHeads = 0;
+    size_t nLeft = 0;
+    std::vector<bool> heads(clients.size(), false);
+    std::vector<bool> gone(clients.size(), false);
+    double dStartMs = NowMs();
+    while (NowMs() - dStartMs < dwLoadMs)
+    {
+        for (size_t i = 0; i < clients.size(); ++i)
+        {
+            CLoopbackClient& client = *clients[i];
+            bool bSlow = i < nSlowReaders;
+            bool bLeaver = !bSlow && i < nSlowReaders + nLeavers;
+            if ((bSlow && heads[i]) || gone[i])
+                continue;
+            client.ReadSome(0);
+            if (!heads[i] && client.Received().find("\r\n\r\n") != std::string::npos)
+            {
+                heads[i] = true;
+                ++nHeads;
+            }
+            if (bLeaver && client.Received().find("X-Media:") != std::string::npos)
+            {
+                client.Close();
+                gone[i] = true;
+                ++nLeft;
+            }
+        }
+        ::Sleep(1);
+    }
+    size_t nWithSample = 0;
+    unsigned long long cbReceived = 0;
+    for (size_t i = nSlowReaders + nLeavers; i < clients.size(); ++i)
+    {
+        cbReceived += clients[i]->Received().size();
+        nWithSample += clients[i]->Received().find("X-Media:") != std::string::npos ? 1 : 0;
+    }
+
+    // Half requests, then one client that must be answered among them.
+    std::vector<std::unique_ptr<CLoopbackClient>> flood;
+    for (size_t i = 0; i < nHalfRequests; ++i)
+    {
+        flood.push_back(std::make_unique<CLoopbackClient>());
+        if (flood.back()->Connect(nPort) != 0)
+            break;
+        flood.back()->Send("GET /str");
+    }
+    size_t nFlood = flood.size();
+    CLoopbackClient fresh;
+    double dFreshMs = -1.0;
+    double dFreshStartMs = NowMs();
+    if (fresh.Connect(nPort) == 0 && fresh.Send(szStreamRequest) && fresh.ReadUntil("\r\n\r\n"))
+        dFreshMs = NowMs() - dFreshStartMs;
+    int nFreshStatus = HttpStatus(fresh.Received());
+
+    long long llVideoUs = StatusNumber(nPort, "Video transfer (us)");
+    long long llAudioUs = StatusNumber(nPort, "Audio transfer (us)");
+    long long llBytesAfter = StatusNumber(nPort, "Bytes sent");
+    long long llServedAfter = StatusNumber(nPort, "Connections served");
+    double dWorstRefreshMs = watch.Stop();
+    fresh.Close();
+    flood.clear();
+    clients.clear();
+
+    std::printf("stream load: %zu clients (%zu slow readers, %zu left mid-sample), %zu got the head, %zu readers "
+                "got samples, %llu bytes read by the readers\n",
+                nStreamClients, nSlowReaders, nLeft, nHeads, nWithSample, cbReceived);
+    std::printf("stream load: server counts %lld connections served, %lld bytes sent, mean transfer video %lld us, "
+                "audio %lld us\n",
+                llServedAfter - llServedBefore, llBytesAfter - llBytesBefore, llVideoUs, llAudioUs);
+    std::printf("stream load: fresh client among %zu half requests answered %d in %.0f ms\n", nFlood,
+                nFreshStatus, dFreshMs);
+    if (hStatistic != nullptr)
+        std::printf("stream load: worst interval between statistics refreshes %.0f ms\n", dWorstRefreshMs);
+}
