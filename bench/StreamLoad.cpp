@@ -163,6 +163,9 @@ void RunStreamLoad(unsigned short nPort, HWND hStatistic)
     if (fresh.Connect(nPort) == 0 && fresh.Send(szStreamRequest) && fresh.ReadUntil("\r\n\r\n"))
         dFreshMs = NowMs() - dFreshStartMs;
     int nFreshStatus = HttpStatus(fresh.Received());
+    // The server's own figures are read once the half requests have gone:
+    // during the flood the page's request waits its turn like any other.
+    flood.clear();
 
     long long llVideoUs = StatusNumber(nPort, "Video transfer (us)");
     long long llAudioUs = StatusNumber(nPort, "Audio transfer (us)");
@@ -170,15 +173,17 @@ void RunStreamLoad(unsigned short nPort, HWND hStatistic)
     long long llServedAfter = StatusNumber(nPort, "Connections served");
     double dWorstRefreshMs = watch.Stop();
     fresh.Close();
-    flood.clear();
     clients.clear();
 
     std::printf("stream load: %zu clients (%zu slow readers, %zu left mid-sample), %zu got the head, %zu readers "
                 "got samples, %llu bytes read by the readers\n",
                 nStreamClients, nSlowReaders, nLeft, nHeads, nWithSample, cbReceived);
-    std::printf("stream load: server counts %lld connections served, %lld bytes sent, mean transfer video %lld us, "
-                "audio %lld us\n",
-                llServedAfter - llServedBefore, llBytesAfter - llBytesBefore, llVideoUs, llAudioUs);
+    if (llServedBefore < 0 || llServedAfter < 0 || llBytesBefore < 0 || llBytesAfter < 0)
+        std::printf("stream load: the server's status page could not be read\n");
+    else
+        std::printf("stream load: server counts %lld connections served, %lld bytes sent, mean transfer video "
+                    "%lld us, audio %lld us\n",
+                    llServedAfter - llServedBefore, llBytesAfter - llBytesBefore, llVideoUs, llAudioUs);
     std::printf("stream load: fresh client among %zu half requests answered %d in %.0f ms\n", nFlood,
                 nFreshStatus, dFreshMs);
     if (hStatistic != nullptr)
