@@ -7,6 +7,7 @@
 #include "graph/Graph.h"
 #include "components/Ormidex.h"
 #include "components/VP8Encoder.h"
+#include "standins/generator/GeneratorStatus.h"
 #include "standins/encoders/EncoderIds.h"
 #include "standins/kit/FaultSwitch.h"
 #include "tests/support/DevEnumFixture.h"
@@ -151,6 +152,14 @@ TEST_F(BuildGraphTest, GeneratorQSAndOpusOnBothMedia)
     EXPECT_EQ(576, std::abs(pvih->bmiHeader.biHeight));
     EXPECT_EQ(400000, pvih->AvgTimePerFrame); // 25 fps
     EXPECT_EQ(48000u, AudioRate());
+    // The pattern and overlay show in no media type: the generator says them.
+    CComQIPtr<IGeneratorStatus> spGenerator(Filter(szGenerator));
+    ASSERT_NE(nullptr, spGenerator.p);
+    GENERATOR_STATUS generator = {};
+    ASSERT_EQ(S_OK, spGenerator->GetStatus(&generator));
+    EXPECT_EQ(0, generator.nColorSpace);
+    EXPECT_EQ(1, generator.nPattern);
+    EXPECT_EQ(0, generator.nOverlay);
 
     QS_ENCODER_STATUS status = QSStatus();
     EXPECT_EQ(QSEnc_H264_Hardware, status.nSelectedEncoder); // mask 3

@@ -6,7 +6,7 @@
 #include <cwchar>
 #include <string>
 
-CQSEncoderPage::CQSEncoderPage() : CKitPropertyPage(L"QS Encoder", 260, 120) {}
+CQSEncoderPage::CQSEncoderPage() : CKitPropertyPage(L"QS Encoder", 260, 130) {}
 
 HRESULT CQSEncoderPage::OnConnect(IUnknown* pObject)
 {
@@ -41,13 +41,21 @@ void CQSEncoderPage::OnCreateControls()
     AddLabel(8, 80, 120, 16, L"Target usage (1-7):");
     swprintf(sz, ARRAYSIZE(sz), L"%ld", status.nTargetUsage);
     AddEdit(c_idTargetUsage, 130, 78, 80, 20, sz);
+    swprintf(sz, ARRAYSIZE(sz), L"B frames: %ld", status.nBFrames);
+    AddLabel(8, 106, 240, 16, sz);
 }
 
 HRESULT CQSEncoderPage::OnApply()
 {
     if (!m_spEncoder)
         return E_UNEXPECTED;
-    HRESULT hr = m_spEncoder->SetBitrate(wcstol(ControlText(c_idBitrate).c_str(), nullptr, 10));
+    // Only a changed bit rate is set: the encoder refuses one until its input
+    // is connected, and that must not block a change of the target usage.
+    QS_ENCODER_STATUS status = {};
+    HRESULT hr = m_spStatus->GetStatus(&status);
+    LONG nKbps = wcstol(ControlText(c_idBitrate).c_str(), nullptr, 10);
+    if (SUCCEEDED(hr) && nKbps != status.nBitrateKbps)
+        hr = m_spEncoder->SetBitrate(nKbps);
     if (SUCCEEDED(hr))
         hr = m_spEncoder->SetTargetUsage(wcstol(ControlText(c_idTargetUsage).c_str(), nullptr, 10));
     return hr;

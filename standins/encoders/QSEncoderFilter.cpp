@@ -24,10 +24,13 @@ bool IsBitrate(LONG nKbps)
     return nKbps >= 1 && nKbps <= 100000;
 }
 
-// This coder makes no B frames.
+// The count of B frames between reference frames. The stand-in codes none
+// whatever is set; its default differs from the program's 0 so that a missing
+// set-up call shows in its status.
+const LONG c_nDefaultBFrames = 2;
 bool IsBFrames(LONG nCount)
 {
-    return nCount == 0;
+    return nCount >= 0 && nCount <= 7;
 }
 
 } // namespace
@@ -36,7 +39,7 @@ CQSEncoder::CQSEncoder()
     : CVideoEncoderFilter(c_szName, CLSID_OrmidexQSEncoder, MEDIASUBTYPE_StandinH264,
                           MAKEFOURCC('H', '2', '6', '4'), c_nKeyFrameInterval),
       m_nSupported(static_cast<LONG>(Faults().Setting(L"SupportedEncoders", QSEnc_H264_Any))),
-      m_nSelected(0), m_nTargetUsage(4), m_nBitrateKbps(c_nDefaultKbps), m_nBFrames(0)
+      m_nSelected(0), m_nTargetUsage(4), m_nBitrateKbps(c_nDefaultKbps), m_nBFrames(c_nDefaultBFrames)
 {
     SetOutputBitRate(static_cast<DWORD>(m_nBitrateKbps) * 1000);
 }
@@ -93,6 +96,10 @@ STDMETHODIMP CQSEncoder::SetBitrate(LONG nKbps)
     if (!IsBitrate(nKbps))
         return E_INVALIDARG;
     CKitAutoLock lock(FilterLock());
+    // The rate is planned for the input's format: the encoder takes it only
+    // once its input is connected.
+    if (InputPin() == nullptr || !InputPin()->IsConnected())
+        return VFW_E_NOT_CONNECTED;
     m_nBitrateKbps = nKbps;
     SetOutputBitRate(static_cast<DWORD>(nKbps) * 1000);
     return S_OK;

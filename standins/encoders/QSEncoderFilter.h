@@ -27,8 +27,8 @@ public:
     STDMETHODIMP GetSupportedEncoders(LONG* pnMask) override;
     STDMETHODIMP SelectEncoder(LONG nEncoder) override;
     STDMETHODIMP SetTargetUsage(LONG nUsage) override;   // 1 (quality) to 7 (speed)
-    STDMETHODIMP SetBitrate(LONG nKbps) override;        // 1 to 100000
-    STDMETHODIMP SetBFrames(LONG nCount) override;       // only 0: no B frames here
+    STDMETHODIMP SetBitrate(LONG nKbps) override;        // 1 to 100000, once the input is connected
+    STDMETHODIMP SetBFrames(LONG nCount) override;       // 0 to 7; the coder makes none whatever is set
     STDMETHODIMP RequestKeyFrame() override;
     QS_RESERVED(5) QS_RESERVED(6) QS_RESERVED(8) QS_RESERVED(9) QS_RESERVED(10) QS_RESERVED(11)
     QS_RESERVED(12) QS_RESERVED(14) QS_RESERVED(15) QS_RESERVED(16) QS_RESERVED(17)

@@ -45,9 +45,9 @@ bool IsSamplingRate(LONG nHz)
 
 COrmidexGenerator::COrmidexGenerator()
     : CKitSourceFilter(c_szName, CLSID_OrmidexVideoGenerator), m_pVideoPin(nullptr),
-      m_pAudioPin(nullptr), m_tClipLength(0), m_bYUY2(false), m_nWidth(720), m_nHeight(576),
-      m_dFrameRate(25.0), m_nSampleRate(48000), m_nPattern(ePatternMovingBars),
-      m_nOverlay(eOverlayNone), m_iFrame(0), m_tVideoOrigin(0), m_tVideoStop(MAXLONGLONG),
+      m_pAudioPin(nullptr), m_tClipLength(0), m_bYUY2(false), m_nWidth(640), m_nHeight(480),
+      m_dFrameRate(30.0), m_nSampleRate(16000), m_nPattern(ePatternChecker),
+      m_nOverlay(eOverlayFrameNumber), m_iFrame(0), m_tVideoOrigin(0), m_tVideoStop(MAXLONGLONG),
       m_iAudioSample(0), m_tAudioOrigin(0), m_tAudioStop(MAXLONGLONG)
 {
 }
@@ -64,7 +64,23 @@ HRESULT COrmidexGenerator::Init()
 void* COrmidexGenerator::GetInterface(REFIID riid)
 {
     KIT_INTERFACE(IVideoGenerator);
+    KIT_INTERFACE(IGeneratorStatus);
     return CKitSourceFilter::GetInterface(riid);
+}
+
+STDMETHODIMP COrmidexGenerator::GetStatus(GENERATOR_STATUS* pStatus)
+{
+    if (pStatus == nullptr)
+        return E_POINTER;
+    CKitAutoLock lock(FilterLock());
+    pStatus->nColorSpace = m_bYUY2 ? 1 : 0;
+    pStatus->nWidth = m_nWidth;
+    pStatus->nHeight = m_nHeight;
+    pStatus->dFrameRate = m_dFrameRate;
+    pStatus->nSampleRate = m_nSampleRate;
+    pStatus->nPattern = m_nPattern;
+    pStatus->nOverlay = m_nOverlay;
+    return S_OK;
 }
 
 HRESULT COrmidexGenerator::GetStreamLength(REFERENCE_TIME* ptLength)

@@ -1,13 +1,17 @@
 // The Ormidex Video Generator stand-in: a capture source with a video pin
 // (a moving test pattern) and an audio pin (a tone), set up through
-// IVideoGenerator. Live by default; the setting "ClipLength" (milliseconds)
-// of its fault key makes it a seekable clip that ends. A saved graph keeps
-// what IVideoGenerator set (IPersistStream).
+// IVideoGenerator. Its defaults (640x480 RGB32 at 30 fps, the checkerboard,
+// frame numbers, 16 kHz) are none of what the program sets, so that a set-up
+// call that never arrives shows (IGeneratorStatus). Live by default; the
+// setting "ClipLength" (milliseconds) of its fault key makes it a seekable
+// clip that ends. A saved graph keeps what IVideoGenerator set
+// (IPersistStream).
 #pragma once
 
 #include "KitSourceFilter.h"
 #include "components/Ormidex.h"
 
+#include "GeneratorStatus.h"
 #include "TestPattern.h"
 
 #include <atomic>
@@ -15,7 +19,7 @@
 #define GENERATOR_RESERVED(n) \
     STDMETHODIMP Reserved##n() override { return E_NOTIMPL; }
 
-class COrmidexGenerator : public CKitSourceFilter, public IVideoGenerator
+class COrmidexGenerator : public CKitSourceFilter, public IVideoGenerator, public IGeneratorStatus
 {
 public:
     static const wchar_t c_szName[];       // "Ormidex Video Generator"
@@ -45,6 +49,9 @@ public:
     GENERATOR_RESERVED(29) GENERATOR_RESERVED(30) GENERATOR_RESERVED(31) GENERATOR_RESERVED(32)
     GENERATOR_RESERVED(33) GENERATOR_RESERVED(34) GENERATOR_RESERVED(35) GENERATOR_RESERVED(36)
     GENERATOR_RESERVED(38)
+
+    // IGeneratorStatus
+    STDMETHODIMP GetStatus(GENERATOR_STATUS* pStatus) override;
 
     // Kit hooks
     HRESULT CheckMediaType(CKitPin* pPin, const AM_MEDIA_TYPE* pmt) override;

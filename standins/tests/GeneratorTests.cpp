@@ -5,6 +5,7 @@
 #include "FaultSwitch.h"
 #include "TestPattern.h"
 #include "dshow/MediaFormat.h"
+#include "GeneratorStatus.h"
 #include "components/Ormidex.h"
 
 namespace {
@@ -48,24 +49,45 @@ protected:
     CComPtr<IVideoGenerator> m_spControl;
 };
 
-TEST_F(GeneratorTest, OffersPalVideoAndA48kToneByDefault)
+// Its defaults are none of the values the program sets, so that a set-up call
+// that never arrived shows: 640x480 at 30 fps, the checkerboard with frame
+// numbers, 16 kHz.
+TEST_F(GeneratorTest, DefaultsDifferFromWhatTheProgramSets)
 {
     CMediaType mtVideo = PinType(L"Video");
     EXPECT_EQ(MEDIATYPE_Video, mtVideo.majortype);
     EXPECT_EQ(MEDIASUBTYPE_RGB32, mtVideo.subtype);
     const VIDEOINFOHEADER* pvi = GetVideoInfo(&mtVideo);
     ASSERT_TRUE(pvi != nullptr);
-    EXPECT_EQ(720, pvi->bmiHeader.biWidth);
-    EXPECT_EQ(576, pvi->bmiHeader.biHeight);
-    EXPECT_EQ(c_tFrame25, pvi->AvgTimePerFrame);
+    EXPECT_EQ(640, pvi->bmiHeader.biWidth);
+    EXPECT_EQ(480, pvi->bmiHeader.biHeight);
+    EXPECT_EQ(333333, pvi->AvgTimePerFrame);
 
     CMediaType mtAudio = PinType(L"Audio");
     EXPECT_EQ(MEDIATYPE_Audio, mtAudio.majortype);
     const WAVEFORMATEX* pwfx = GetWaveFormat(&mtAudio);
     ASSERT_TRUE(pwfx != nullptr);
     EXPECT_EQ(WAVE_FORMAT_PCM, pwfx->wFormatTag);
-    EXPECT_EQ(48000u, pwfx->nSamplesPerSec);
+    EXPECT_EQ(16000u, pwfx->nSamplesPerSec);
     EXPECT_EQ(16, pwfx->wBitsPerSample);
+
+    // What no media type says, the status does; it follows the setters.
+    CComQIPtr<IGeneratorStatus> spStatus(m_spGenerator);
+    ASSERT_TRUE(spStatus != nullptr);
+    GENERATOR_STATUS status = {};
+    ASSERT_EQ(S_OK, spStatus->GetStatus(&status));
+    EXPECT_EQ(ePatternChecker, status.nPattern);
+    EXPECT_EQ(eOverlayFrameNumber, status.nOverlay);
+    SetUpGeneratorAsTheProgram(m_spGenerator);
+    ASSERT_EQ(S_OK, spStatus->GetStatus(&status));
+    EXPECT_EQ(ePatternMovingBars, status.nPattern);
+    EXPECT_EQ(eOverlayNone, status.nOverlay);
+    EXPECT_EQ(0, status.nColorSpace);
+    EXPECT_EQ(720, status.nWidth);
+    EXPECT_EQ(576, status.nHeight);
+    EXPECT_EQ(25.0, status.dFrameRate);
+    EXPECT_EQ(48000, status.nSampleRate);
+    EXPECT_EQ(E_POINTER, spStatus->GetStatus(nullptr));
 }
 
 TEST_F(GeneratorTest, SlotsReachTheirMethods)
@@ -116,12 +138,13 @@ TEST_F(GeneratorTest, ConnectedAudioKeepsItsRate)
     EXPECT_EQ(VFW_E_ALREADY_CONNECTED, m_spControl->SetSamplingRate(48000));
     EXPECT_EQ(S_OK, m_spControl->SetSamplingRate(8000));
     ASSERT_EQ(S_OK, ConnectToSink(m_spGenerator, L"Video", 1));
-    EXPECT_EQ(VFW_E_ALREADY_CONNECTED, m_spControl->SetVideoFormat(0, 0, 640, 480, 25.0, 0));
-    EXPECT_EQ(S_OK, m_spControl->SetVideoFormat(0, 0, 720, 576, 25.0, 0));
+    EXPECT_EQ(VFW_E_ALREADY_CONNECTED, m_spControl->SetVideoFormat(0, 0, 720, 576, 25.0, 0));
+    EXPECT_EQ(S_OK, m_spControl->SetVideoFormat(0, 0, 640, 480, 30.0, 0));
 }
 
 TEST_F(GeneratorTest, LiveSourceStreamsNumberedFramesAndToneWithoutDuration)
 {
+    SetUpGeneratorAsTheProgram(m_spGenerator);
     AddSink(2);
     ASSERT_EQ(S_OK, m_spControl->SetOverlay(1));
     ASSERT_EQ(S_OK, ConnectToSink(m_spGenerator, L"Video", 0));
@@ -200,6 +223,7 @@ TEST_F(GeneratorTest, ClipHasADurationAndEndsWithCompletion)
     ASSERT_EQ(S_OK, m_spGraph->RemoveFilter(m_spGenerator));
     m_spGenerator.Release();
     m_spGenerator.Attach(Add(CLSID_OrmidexVideoGenerator, c_szGenerator).Detach());
+    SetUpGeneratorAsTheProgram(m_spGenerator);
     AddSink(2);
     ASSERT_EQ(S_OK, ConnectToSink(m_spGenerator, L"Video", 0));
     ASSERT_EQ(S_OK, ConnectToSink(m_spGenerator, L"Audio", 1));

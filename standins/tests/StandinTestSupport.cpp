@@ -1,5 +1,8 @@
 #include "StandinTestSupport.h"
 
+#include "TestPattern.h"
+#include "components/Ormidex.h"
+
 HRESULT CreateStandin(REFCLSID clsid, IBaseFilter** ppFilter)
 {
     return ::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, __uuidof(IBaseFilter),
@@ -24,6 +27,16 @@ HRESULT FirstMediaType(IPin* pPin, CMediaType* pmt)
         return FAILED(hr) ? hr : E_FAIL;
     pmt->Attach(pmtFirst);
     return S_OK;
+}
+
+void SetUpGeneratorAsTheProgram(IBaseFilter* pGenerator)
+{
+    CComQIPtr<IVideoGenerator> spControl(pGenerator);
+    ASSERT_TRUE(spControl != nullptr);
+    ASSERT_EQ(S_OK, spControl->SetPattern(ePatternMovingBars));
+    ASSERT_EQ(S_OK, spControl->SetOverlay(eOverlayNone));
+    ASSERT_EQ(S_OK, spControl->SetVideoFormat(0, 0, 720, 576, 25.0, 0));
+    ASSERT_EQ(S_OK, spControl->SetSamplingRate(48000));
 }
 
 void StandinGraphTest::SetUp()

@@ -20,6 +20,9 @@ HRESULT CreateStandin(REFCLSID clsid, IBaseFilter** ppFilter);
 CComPtr<IPin> FindPin(IBaseFilter* pFilter, const wchar_t* pszName);
 // The first media type a pin offers.
 HRESULT FirstMediaType(IPin* pPin, CMediaType* pmt);
+// Gives the generator the settings the program gives it (moving bars, no
+// overlay, 720x576 RGB32 at 25 fps, 48 kHz): its own defaults differ.
+void SetUpGeneratorAsTheProgram(IBaseFilter* pGenerator);
 
 // A filter graph with stand-ins and a test sink: filters are added under
 // their names and connected directly; everything is released at the end,

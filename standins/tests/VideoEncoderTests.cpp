@@ -15,6 +15,18 @@ namespace {
 const wchar_t c_szQS[] = L"Ormidex QS Encoder";
 const wchar_t c_szVP8[] = L"WebM VP8 Encoder Filter";
 
+bool HasChildWithText(HWND hParent, const wchar_t* pszText)
+{
+    for (HWND hwnd = ::GetWindow(hParent, GW_CHILD); hwnd != nullptr; hwnd = ::GetWindow(hwnd, GW_HWNDNEXT))
+    {
+        wchar_t sz[128] = {};
+        ::GetWindowTextW(hwnd, sz, ARRAYSIZE(sz));
+        if (wcscmp(sz, pszText) == 0)
+            return true;
+    }
+    return false;
+}
+
 TEST(QSEncoderTest, SlotsReachTheirMethods)
 {
     CComPtr<IBaseFilter> spFilter;
@@ -26,12 +38,13 @@ TEST(QSEncoderTest, SlotsReachTheirMethods)
     EXPECT_EQ(QSEnc_H264_Any, nMask);
     EXPECT_EQ(S_OK, CallSlot(spEncoder, 4, LONG(2)));
     EXPECT_EQ(S_OK, CallSlot(spEncoder, 7, LONG(3)));
-    EXPECT_EQ(S_OK, CallSlot(spEncoder, 13, LONG(1000)));
+    // The bit rate is taken only once the input is connected (tested below).
+    EXPECT_EQ(VFW_E_NOT_CONNECTED, CallSlot(spEncoder, 13, LONG(1000)));
     EXPECT_EQ(S_OK, CallSlot(spEncoder, 22, LONG(0)));
     EXPECT_EQ(S_OK, CallSlot(spEncoder, 28));
     EXPECT_EQ(E_INVALIDARG, CallSlot(spEncoder, 7, LONG(0)));
     EXPECT_EQ(E_INVALIDARG, CallSlot(spEncoder, 13, LONG(0)));
-    EXPECT_EQ(E_INVALIDARG, CallSlot(spEncoder, 22, LONG(2)));
+    EXPECT_EQ(E_INVALIDARG, CallSlot(spEncoder, 22, LONG(8)));
     for (int nSlot : {5, 6, 8, 12, 14, 21, 23, 27})
         EXPECT_EQ(E_NOTIMPL, CallSlot(spEncoder, nSlot)) << "slot " << nSlot;
 
@@ -40,8 +53,30 @@ TEST(QSEncoderTest, SlotsReachTheirMethods)
     ASSERT_EQ(S_OK, spStatus->GetStatus(&status));
     EXPECT_EQ(2, status.nSelectedEncoder);
     EXPECT_EQ(3, status.nTargetUsage);
-    EXPECT_EQ(1000, status.nBitrateKbps);
+    EXPECT_EQ(4000, status.nBitrateKbps);
     EXPECT_EQ(0, status.nBFrames);
+}
+
+// Defaults that differ from the program's values, so that a set-up call that
+// never arrived shows; the bit rate is planned for the input's format.
+TEST_F(StandinGraphTest, QSBitrateIsTakenOnceTheInputIsConnected)
+{
+    CComPtr<IBaseFilter> spGenerator = Add(CLSID_OrmidexVideoGenerator, L"Generator");
+    CComPtr<IBaseFilter> spFilter = Add(CLSID_OrmidexQSEncoder, c_szQS);
+    CComQIPtr<IQSEncoder> spEncoder(spFilter);
+    CComQIPtr<IQSEncoderStatus> spStatus(spFilter);
+    QS_ENCODER_STATUS status = {};
+    ASSERT_EQ(S_OK, spStatus->GetStatus(&status));
+    EXPECT_EQ(0, status.nSelectedEncoder);
+    EXPECT_EQ(4, status.nTargetUsage);
+    EXPECT_EQ(4000, status.nBitrateKbps);
+    EXPECT_EQ(2, status.nBFrames);
+
+    EXPECT_EQ(VFW_E_NOT_CONNECTED, spEncoder->SetBitrate(1000));
+    ASSERT_EQ(S_OK, Connect(spGenerator, L"Video", spFilter, L"Input"));
+    EXPECT_EQ(S_OK, spEncoder->SetBitrate(1000));
+    ASSERT_EQ(S_OK, spStatus->GetStatus(&status));
+    EXPECT_EQ(1000, status.nBitrateKbps);
 }
 
 // SelectEncoder takes a kind only when the mask has it; the mask is a setting.
@@ -170,6 +205,7 @@ TEST_P(VideoEncoderStreamTest, KeyFramesAtIntervalAndOnRequestAndFramesDecode)
     const CVideoEncoderCase& test = GetParam();
     CFaultSwitch interval(test.pszName, L"KeyFrameInterval", 10);
     CComPtr<IBaseFilter> spGenerator = Add(CLSID_OrmidexVideoGenerator, L"Generator");
+    SetUpGeneratorAsTheProgram(spGenerator);
     CComPtr<IBaseFilter> spEncoder = Add(*test.pclsid, test.pszName);
     AddSink();
     ASSERT_EQ(S_OK, Connect(spGenerator, L"Video", spEncoder, L"Input"));
@@ -228,10 +264,12 @@ INSTANTIATE_TEST_SUITE_P(
                     CVideoEncoderCase{&CLSID_VP8Encoder, c_szVP8,
                                       FourCCSubtype(MAKEFOURCC('V', 'P', '8', '0')), RequestVP8Key}));
 
-TEST(QSEncoderPageTest, PageShowsAndAppliesTheBitrate)
+// The page shows what the encoder was given and applies a bit rate the way
+// the encoder takes it: refused until its input is connected.
+TEST_F(StandinGraphTest, QSEncoderPageShowsAndAppliesTheBitrate)
 {
-    CComPtr<IBaseFilter> spFilter;
-    ASSERT_EQ(S_OK, CreateStandin(CLSID_OrmidexQSEncoder, &spFilter));
+    CComPtr<IBaseFilter> spGenerator = Add(CLSID_OrmidexVideoGenerator, L"Generator");
+    CComPtr<IBaseFilter> spFilter = Add(CLSID_OrmidexQSEncoder, c_szQS);
     CComQIPtr<ISpecifyPropertyPages> spPages(spFilter);
     ASSERT_TRUE(spPages != nullptr);
     CAUUID pages = {};
@@ -252,17 +290,22 @@ TEST(QSEncoderPageTest, PageShowsAndAppliesTheBitrate)
     HWND hwndParent = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 300, 200, nullptr,
                                         nullptr, nullptr, nullptr);
     ASSERT_TRUE(hwndParent != nullptr);
-    RECT rc = {0, 0, 260, 120};
+    RECT rc = {0, 0, 260, 140};
     ASSERT_EQ(S_OK, spPage->Activate(hwndParent, &rc, TRUE));
     HWND hwndPage = ::GetWindow(hwndParent, GW_CHILD);
     HWND hwndBitrate = ::GetDlgItem(hwndPage, 101);
     ASSERT_TRUE(hwndBitrate != nullptr);
-    wchar_t sz[32] = {};
+    wchar_t sz[64] = {};
     ::GetWindowTextW(hwndBitrate, sz, ARRAYSIZE(sz));
     EXPECT_STREQ(L"4000", sz);
+    EXPECT_TRUE(HasChildWithText(hwndPage, L"B frames: 2"));
     EXPECT_EQ(S_FALSE, spPage->IsPageDirty());
+
     ::SetWindowTextW(hwndBitrate, L"1500");
     EXPECT_EQ(S_OK, spPage->IsPageDirty());
+    EXPECT_EQ(VFW_E_NOT_CONNECTED, spPage->Apply());
+    EXPECT_EQ(S_OK, spPage->IsPageDirty());
+    ASSERT_EQ(S_OK, Connect(spGenerator, L"Video", spFilter, L"Input"));
     EXPECT_EQ(S_OK, spPage->Apply());
     EXPECT_EQ(S_FALSE, spPage->IsPageDirty());
     EXPECT_EQ(S_OK, spPage->Deactivate());
@@ -273,10 +316,7 @@ TEST(QSEncoderPageTest, PageShowsAndAppliesTheBitrate)
     QS_ENCODER_STATUS status = {};
     ASSERT_EQ(S_OK, spStatus->GetStatus(&status));
     EXPECT_EQ(1500, status.nBitrateKbps);
-    spStatus.Release();
-    spPages.Release();
     EXPECT_EQ(0u, spPage.Detach()->Release());
-    EXPECT_EQ(0u, spFilter.Detach()->Release());
 }
 
 } // namespace
