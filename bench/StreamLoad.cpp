@@ -1,3 +1,5 @@
+// One select waits on every stream client: the sets hold them all.
+#define FD_SETSIZE 512
 #include "StreamLoad.h"
 
 #include <atomic>
@@ -78,7 +80,9 @@ private:
                 strLast = sz;
                 dLastMs = dNowMs;
             }
-            ::Sleep(2);
+            // Often enough to see a 100 ms refresh, seldom enough not to
+            // load the dialog's thread itself.
+            ::Sleep(10);
         }
     }
 
@@ -114,16 +118,30 @@ void RunStreamLoad(unsigned short nPort, HWND hStatistic)
     size_t nLeft = 0;
     std::vector<bool> heads(clients.size(), false);
     std::vector<bool> gone(clients.size(), false);
+    // One select for all of them, so that the load is the server's and not
+    // the clients' polling: each turn reads only the clients with data.
     double dStartMs = NowMs();
     while (NowMs() - dStartMs < dwLoadMs)
     {
+        fd_set readSet;
+        FD_ZERO(&readSet);
+        for (size_t i = 0; i < clients.size(); ++i)
+        {
+            bool bSlow = i < nSlowReaders;
+            if (!(bSlow && heads[i]) && !gone[i])
+                FD_SET(clients[i]->Socket(), &readSet);
+        }
+        timeval tv = {0, 20 * 1000};
+        if (readSet.fd_count == 0)
+            break;
+        if (::select(0, &readSet, nullptr, nullptr, &tv) <= 0)
+            continue;
         for (size_t i = 0; i < clients.size(); ++i)
         {
             CLoopbackClient& client = *clients[i];
-            bool bSlow = i < nSlowReaders;
-            bool bLeaver = !bSlow && i < nSlowReaders + nLeavers;
-            if ((bSlow && heads[i]) || gone[i])
+            if (gone[i] || !FD_ISSET(client.Socket(), &readSet))
                 continue;
+            bool bLeaver = i >= nSlowReaders && i < nSlowReaders + nLeavers;
             client.ReadSome(0);
             if (!heads[i] && client.Received().find("\r\n\r\n") != std::string::npos)
             {
@@ -137,7 +155,6 @@ void RunStreamLoad(unsigned short nPort, HWND hStatistic)
                 ++nLeft;
             }
         }
-        ::Sleep(1);
     }
     size_t nWithSample = 0;
     unsigned long long cbReceived = 0;

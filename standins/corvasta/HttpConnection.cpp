@@ -1,23 +1,24 @@
 #include "HttpConnection.h"
 
+#include <algorithm>
+
 namespace {
 
-// Sends what the socket takes now: the number of bytes written, or -1 when
-// the client is gone.
-int SendSome(SOCKET s, const char* p, size_t cb)
+// Sends what the socket takes now from the buffers, in one call: the number
+// of bytes written, or -1 when the client is gone.
+int SendGathered(SOCKET s, WSABUF* pBufs, DWORD cBufs)
 {
-    int cbChunk = cb > 0x10000 ? 0x10000 : static_cast<int>(cb);
-    int nSent = ::send(s, p, cbChunk, 0);
-    if (nSent == SOCKET_ERROR)
+    DWORD cbSent = 0;
+    if (::WSASend(s, pBufs, cBufs, &cbSent, 0, nullptr, nullptr) == SOCKET_ERROR)
         return ::WSAGetLastError() == WSAEWOULDBLOCK ? 0 : -1;
-    return nSent;
+    return static_cast<int>(cbSent);
 }
 
 } // namespace
 
 CHttpConnection::CHttpConnection(SOCKET s, LONGLONG llAccepted)
     : m_socket(s), m_llAccepted(llAccepted), m_eState(eReading), m_bStream(false), m_nOutOffset(0),
-      m_cbQueued(0)
+      m_cbQueued(0), m_bBlocked(false)
 {
 }
 
@@ -86,44 +87,74 @@ void CHttpConnection::Flush(std::vector<CDelivery>* pDelivered)
 {
     while (m_eState == eResponding || m_eState == eStreaming)
     {
-        const std::string* pstrNext = nullptr;
+        // The answer or head, then the queued chunks, go out in one call: a
+        // call per client and round is what many clients cost the server.
+        WSABUF rgBufs[nMaxGather];
+        DWORD cBufs = 0;
+        size_t cbWanted = 0;
+        size_t nOffset = m_nOutOffset;
+        auto add = [&](const std::string& str) {
+            rgBufs[cBufs].buf = const_cast<char*>(str.data() + nOffset);
+            rgBufs[cBufs].len = static_cast<ULONG>(str.size() - nOffset);
+            cbWanted += rgBufs[cBufs].len;
+            nOffset = 0;
+            ++cBufs;
+        };
         if (!m_strOut.empty())
-            pstrNext = &m_strOut;
-        else if (!m_chunks.empty())
-            pstrNext = &m_chunks.front()->Bytes();
-        else
+            add(m_strOut);
+        for (auto it = m_chunks.begin(); it != m_chunks.end() && cBufs < nMaxGather; ++it)
+            add((*it)->Bytes());
+        if (cBufs == 0)
             break;
 
-        int nSent = SendSome(m_socket, pstrNext->data() + m_nOutOffset, pstrNext->size() - m_nOutOffset);
+        int nSent = SendGathered(m_socket, rgBufs, cBufs);
         if (nSent < 0)
         {
             Close();
             return;
         }
-        if (nSent == 0)
+        // A socket that took less than it was given is full: the server
+        // waits for select to call it writable instead of trying each round.
+        m_bBlocked = static_cast<size_t>(nSent) < cbWanted;
+        if (!Consume(static_cast<size_t>(nSent), pDelivered) || m_bBlocked)
             return;
-        m_nOutOffset += static_cast<size_t>(nSent);
-        if (m_nOutOffset < pstrNext->size())
-            continue;
+    }
+}
 
+bool CHttpConnection::Consume(size_t cbSent, std::vector<CDelivery>* pDelivered)
+{
+    while (cbSent > 0 && !m_strOut.empty())
+    {
+        size_t cb = std::min(cbSent, m_strOut.size() - m_nOutOffset);
+        m_nOutOffset += cb;
+        cbSent -= cb;
+        if (m_nOutOffset < m_strOut.size())
+            return true;
+        m_strOut.clear();
         m_nOutOffset = 0;
-        if (pstrNext == &m_strOut)
+        if (m_eState == eResponding)
         {
-            m_strOut.clear();
-            if (m_eState == eResponding)
-            {
-                // The answer is complete: end the connection gracefully.
-                ::shutdown(m_socket, SD_SEND);
-                Close();
-            }
-            continue;
+            // The answer is complete: end the connection gracefully.
+            ::shutdown(m_socket, SD_SEND);
+            Close();
+            return false;
         }
+    }
+    while (cbSent > 0 && !m_chunks.empty())
+    {
         const CStreamChunk& chunk = *m_chunks.front();
+        size_t cb = std::min(cbSent, chunk.Bytes().size() - m_nOutOffset);
+        m_nOutOffset += cb;
+        cbSent -= cb;
+        if (m_nOutOffset < chunk.Bytes().size())
+            return true;
+        m_nOutOffset = 0;
         pDelivered->push_back(
             {chunk.Kind(), chunk.PayloadSize(), TicksToMicroseconds(CurrentTicks() - chunk.Arrival())});
         m_cbQueued -= chunk.Bytes().size();
         m_chunks.pop_front();
     }
+    return true;
 }
 
 void CHttpConnection::Finish()

@@ -27,6 +27,8 @@ public:
     // A client that reads too slowly loses samples rather than making the
     // server hold an unbounded backlog for it.
     static const size_t nMaxQueued = 8 * 1024 * 1024;
+    // Buffers handed to one send: the head and the chunks queued behind it.
+    static const DWORD nMaxGather = 32;
 
     enum EState
     {
@@ -47,6 +49,9 @@ public:
     bool WasStream() const { return m_bStream; }
     LONGLONG Accepted() const { return m_llAccepted; }
     bool WantsWrite() const;
+    // The socket took less than it was given the last time: write again
+    // only when select calls it writable.
+    bool Blocked() const { return m_bBlocked; }
 
     // Reads what has arrived. While reading the head it reports how far the
     // request is; a streaming client's own bytes are read and dropped.
@@ -64,6 +69,10 @@ public:
     void Close();
 
 private:
+    // Takes the bytes that went out off the answer and the chunks; false
+    // when a complete answer closed the connection.
+    bool Consume(size_t cbSent, std::vector<CDelivery>* pDelivered);
+
     SOCKET m_socket;
     LONGLONG m_llAccepted;
     EState m_eState;
@@ -73,4 +82,5 @@ private:
     size_t m_nOutOffset;   // into m_strOut, or into the front chunk once m_strOut is done
     std::deque<std::shared_ptr<const CStreamChunk>> m_chunks;
     size_t m_cbQueued;
+    bool m_bBlocked;
 };

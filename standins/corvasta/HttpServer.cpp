@@ -296,7 +296,7 @@ void CHttpServer::ServiceConnections(const CSocketSets& sets, CRound* pRound)
         if (pConnection->State() == CHttpConnection::eReading &&
             TicksToMicroseconds(llNow - pConnection->Accepted()) > llRequestTimeoutUs)
             pConnection->Close();
-        if (FD_ISSET(s, &writeSet) || pConnection->WantsWrite())
+        if (FD_ISSET(s, &writeSet) || (pConnection->WantsWrite() && !pConnection->Blocked()))
             pConnection->Flush(&pRound->m_delivered);
     }
     // After the reads, so that a connection is read at least once before

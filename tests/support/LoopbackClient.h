@@ -50,6 +50,8 @@ public:
     // Forgets what has arrived, so that a long stream is not searched again
     // from its start.
     void ClearReceived() { m_strReceived.clear(); }
+    // For a caller that waits on many clients in one select.
+    SOCKET Socket() const { return m_socket; }
     void Close();
 
 private:

@@ -259,6 +259,32 @@ TEST_F(HttpServerTest, ServesTwoHundredStreamClientsAtOnceAndStopsWithThemAttach
         EXPECT_TRUE(clients[i]->ReadToEnd()) << "every stream ends with the server: " << i;
 }
 
+// Past the limit a client is told that the server is busy, the clients it
+// holds go on streaming, and a place that comes free is taken again.
+TEST_F(HttpServerTest, ClientPastTheLimitIsToldTheServerIsBusy)
+{
+    ASSERT_EQ(S_OK, m_server.Start(Url(L"/"), &m_events));
+    std::vector<std::unique_ptr<CLoopbackClient>> clients;
+    for (size_t i = 0; i < CHttpServer::nMaxConnections; ++i)
+    {
+        clients.push_back(std::make_unique<CLoopbackClient>());
+        ASSERT_EQ(0, clients.back()->Connect(m_nPort)) << i;
+        ASSERT_TRUE(clients.back()->Send("GET /stream HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n")) << i;
+    }
+    for (int i = 0; i < 6 && m_server.ClientCount() < CHttpServer::nMaxConnections; ++i)
+        m_events.WaitForCounts(CHttpServer::nMaxConnections);
+    ASSERT_EQ(CHttpServer::nMaxConnections, m_server.ClientCount());
+
+    EXPECT_EQ(503, HttpStatus(HttpGet(m_nPort, "/stream")));
+    m_server.Send(Chunk(eMediaVideo, "after-the-refusal"));
+    EXPECT_TRUE(clients.back()->ReadUntil("after-the-refusal")) << "the held clients still stream";
+
+    clients.front()->Close();
+    for (int i = 0; i < 500 && m_server.ClientCount() == CHttpServer::nMaxConnections; ++i)
+        ::Sleep(10);
+    EXPECT_EQ(200, HttpStatus(HttpGet(m_nPort, "/"))) << "a place that came free is taken";
+}
+
 TEST_F(HttpServerTest, HalfOpenFloodGivesWayToARealRequest)
 {
     // More clients that send half a request line and then nothing than the
