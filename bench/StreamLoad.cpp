@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <cwchar>
 #include <memory>
 #include <string>
 #include <thread>
@@ -39,6 +40,25 @@ long long StatusNumber(unsigned short nPort, const char* pszRow)
     return n == std::string::npos ? -1 : std::atoll(strPage.c_str() + n + strCell.size());
 }
 
+std::wstring WindowText(HWND hwnd)
+{
+    wchar_t sz[512] = L"";
+    DWORD_PTR dwResult = 0;
+    if (hwnd != nullptr)
+        ::SendMessageTimeoutW(hwnd, WM_GETTEXT, ARRAYSIZE(sz), reinterpret_cast<LPARAM>(sz), SMTO_ABORTIFHUNG,
+                              1000, &dwResult);
+    return sz;
+}
+
+// The client count at the head of the dialog's statistics line, or -1.
+long ShownConnections(const std::wstring& strLine)
+{
+    static const wchar_t szHead[] = L"Connections: ";
+    if (strLine.compare(0, ARRAYSIZE(szHead) - 1, szHead) != 0)
+        return -1;
+    return std::wcstol(strLine.c_str() + ARRAYSIZE(szHead) - 1, nullptr, 10);
+}
+
 // Times the changes of the dialog's statistics line from its own thread.
 class CRefreshWatch
 {
@@ -60,6 +80,8 @@ public:
             m_thread.join();
         return m_dWorstMs;
     }
+    // The longest time between two changes since the last call.
+    double TakeWorst() { return m_dWorstMs.exchange(0.0); }
 
 private:
     void Watch()
@@ -68,15 +90,12 @@ private:
         double dLastMs = 0.0;
         while (!m_bStop)
         {
-            wchar_t sz[512] = L"";
-            DWORD_PTR dwResult = 0;
-            ::SendMessageTimeoutW(m_hStatistic, WM_GETTEXT, ARRAYSIZE(sz), reinterpret_cast<LPARAM>(sz),
-                                  SMTO_ABORTIFHUNG, 1000, &dwResult);
+            std::wstring sz = WindowText(m_hStatistic);
             double dNowMs = NowMs();
             if (strLast != sz)
             {
                 if (dLastMs > 0.0 && dNowMs - dLastMs > m_dWorstMs)
-                    m_dWorstMs = dNowMs - dLastMs;
+                    m_dWorstMs = dNowMs - dLastMs;  // only this thread raises it
                 strLast = sz;
                 dLastMs = dNowMs;
             }
@@ -88,7 +107,7 @@ private:
 
     HWND m_hStatistic;
     std::atomic<bool> m_bStop;
-    double m_dWorstMs;
+    std::atomic<double> m_dWorstMs;
     std::thread m_thread;
 };
 
@@ -156,6 +175,17 @@ void RunStreamLoad(unsigned short nPort, HWND hStatistic)
             }
         }
     }
+    // The dialog's count must follow: the clients that stayed, once it has
+    // refreshed.
+    size_t nStayed = clients.size() - nLeft;
+    std::wstring strShown;
+    for (int i = 0; i < 100; ++i)
+    {
+        strShown = WindowText(hStatistic);
+        if (ShownConnections(strShown) == static_cast<long>(nStayed))
+            break;
+        ::Sleep(20);
+    }
     size_t nWithSample = 0;
     unsigned long long cbReceived = 0;
     for (size_t i = nSlowReaders + nLeavers; i < clients.size(); ++i)
@@ -163,6 +193,8 @@ void RunStreamLoad(unsigned short nPort, HWND hStatistic)
         cbReceived += clients[i]->Received().size();
         nWithSample += clients[i]->Received().find("X-Media:") != std::string::npos ? 1 : 0;
     }
+
+    double dWorstStreamingMs = watch.TakeWorst();
 
     // Half requests, then one client that must be answered among them.
     std::vector<std::unique_ptr<CLoopbackClient>> flood;
@@ -204,5 +236,11 @@ void RunStreamLoad(unsigned short nPort, HWND hStatistic)
     std::printf("stream load: fresh client among %zu half requests answered %d in %.0f ms\n", nFlood,
                 nFreshStatus, dFreshMs);
     if (hStatistic != nullptr)
-        std::printf("stream load: worst interval between statistics refreshes %.0f ms\n", dWorstRefreshMs);
+    {
+        std::printf("stream load: worst interval between statistics refreshes %.0f ms while streaming, %.0f ms "
+                    "during the half requests\n",
+                    dWorstStreamingMs, dWorstRefreshMs);
+        std::printf("stream load: the dialog showed %ld connections for the %zu clients that stayed\n",
+                    ShownConnections(strShown), nStayed);
+    }
 }

@@ -18,7 +18,7 @@ int SendGathered(SOCKET s, WSABUF* pBufs, DWORD cBufs)
 
 CHttpConnection::CHttpConnection(SOCKET s, LONGLONG llAccepted)
     : m_socket(s), m_llAccepted(llAccepted), m_eState(eReading), m_bStream(false), m_nOutOffset(0),
-      m_cbQueued(0), m_bBlocked(false)
+      m_cbQueued(0), m_bBlocked(false), m_bRead(false)
 {
 }
 
@@ -34,6 +34,7 @@ bool CHttpConnection::WantsWrite() const
 
 EHttpParse CHttpConnection::Receive(CHttpRequest* pRequest)
 {
+    m_bRead = true;
     char rgBuf[2048];
     for (;;)
     {

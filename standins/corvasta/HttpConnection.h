@@ -48,6 +48,8 @@ public:
     // Whether it ever became a stream, also after it closed.
     bool WasStream() const { return m_bStream; }
     LONGLONG Accepted() const { return m_llAccepted; }
+    // Whether its request was read for at least once.
+    bool WasRead() const { return m_bRead; }
     bool WantsWrite() const;
     // The socket took less than it was given the last time: write again
     // only when select calls it writable.
@@ -83,4 +85,5 @@ private:
     std::deque<std::shared_ptr<const CStreamChunk>> m_chunks;
     size_t m_cbQueued;
     bool m_bBlocked;
+    bool m_bRead;
 };

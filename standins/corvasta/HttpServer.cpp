@@ -278,16 +278,7 @@ void CHttpServer::ServiceConnections(const CSocketSets& sets, CRound* pRound)
         SOCKET s = pConnection->Socket();
         bool bReadable = FD_ISSET(s, &readSet) != 0;
         if (bReadable && pConnection->State() == CHttpConnection::eReading)
-        {
-            CHttpRequest request;
-            EHttpParse eParse = pConnection->Receive(&request);
-            if (eParse == eHttpComplete && Route(pConnection, request, &pRound->m_counts))
-                pRound->m_pages.emplace_back(pConnection, request.m_strMethod == "HEAD");
-            else if (eParse == eHttpBadRequest)
-                pConnection->Respond(SimpleResponse("400 Bad Request", ""));
-            else if (eParse == eHttpTooLarge)
-                pConnection->Respond(SimpleResponse("431 Request Header Fields Too Large", ""));
-        }
+            ReadRequest(pConnection, pRound);
         else if (bReadable)
         {
             CHttpRequest ignored;
@@ -299,10 +290,20 @@ void CHttpServer::ServiceConnections(const CSocketSets& sets, CRound* pRound)
         if (FD_ISSET(s, &writeSet) || (pConnection->WantsWrite() && !pConnection->Blocked()))
             pConnection->Flush(&pRound->m_delivered);
     }
-    // After the reads, so that a connection is read at least once before
-    // it may be dropped as one that never sent its request.
     if (FD_ISSET(m_sListen, &readSet))
-        Accept(llNow);
+        Accept(llNow, pRound);
+}
+
+void CHttpServer::ReadRequest(CHttpConnection* pConnection, CRound* pRound)
+{
+    CHttpRequest request;
+    EHttpParse eParse = pConnection->Receive(&request);
+    if (eParse == eHttpComplete && Route(pConnection, request, &pRound->m_counts))
+        pRound->m_pages.emplace_back(pConnection, request.m_strMethod == "HEAD");
+    else if (eParse == eHttpBadRequest)
+        pConnection->Respond(SimpleResponse("400 Bad Request", ""));
+    else if (eParse == eHttpTooLarge)
+        pConnection->Respond(SimpleResponse("431 Request Header Fields Too Large", ""));
 }
 
 void CHttpServer::AnswerStatusPages(CRound* pRound)
@@ -336,7 +337,7 @@ void CHttpServer::RemoveClosed(CRound* pRound)
     m_connections.erase(itEnd, m_connections.end());
 }
 
-void CHttpServer::Accept(LONGLONG llRound)
+void CHttpServer::Accept(LONGLONG llNow, CRound* pRound)
 {
     for (;;)
     {
@@ -349,7 +350,7 @@ void CHttpServer::Accept(LONGLONG llRound)
         }
         if (nPending >= nMaxPending)
         {
-            if (!DropOldestPending(llRound))
+            if (!DropOldestPending())
                 return;
             --nOpen;
         }
@@ -374,16 +375,21 @@ void CHttpServer::Accept(LONGLONG llRound)
         // Samples are small and should leave as soon as they are queued.
         BOOL bNoDelay = TRUE;
         ::setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&bNoDelay), sizeof(bNoDelay));
-        m_connections.push_back(std::make_unique<CHttpConnection>(s, llRound));
+        m_connections.push_back(std::make_unique<CHttpConnection>(s, llNow));
+        // On loopback the request is mostly there already.
+        CHttpConnection* pConnection = m_connections.back().get();
+        ReadRequest(pConnection, pRound);
+        if (pConnection->WantsWrite())
+            pConnection->Flush(&pRound->m_delivered);
     }
 }
 
-bool CHttpServer::DropOldestPending(LONGLONG llRound)
+bool CHttpServer::DropOldestPending()
 {
     CHttpConnection* pOldest = nullptr;
     for (const auto& spConnection : m_connections)
     {
-        if (spConnection->State() == CHttpConnection::eReading && spConnection->Accepted() < llRound &&
+        if (spConnection->State() == CHttpConnection::eReading && spConnection->WasRead() &&
             (pOldest == nullptr || spConnection->Accepted() < pOldest->Accepted()))
             pOldest = spConnection.get();
     }

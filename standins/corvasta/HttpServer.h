@@ -88,12 +88,14 @@ private:
     void RemoveClosed(CRound* pRound);
     void Wake();
     void DrainWake();
-    // Takes new connections; those accepted at llRound or later have not been
-    // read yet.
-    void Accept(LONGLONG llRound);
-    // Closes the longest waiting connection that was accepted before llRound
-    // and has still not sent its request; false when there is none.
-    bool DropOldestPending(LONGLONG llRound);
+    // Takes every waiting connection and reads it at once, so that a real
+    // request behind a flood of silent ones is answered in the same round.
+    void Accept(LONGLONG llNow, CRound* pRound);
+    // Reads what a connection sent of its request and answers a complete one.
+    void ReadRequest(CHttpConnection* pConnection, CRound* pRound);
+    // Closes the longest waiting connection that was read and has still not
+    // sent its whole request; false when there is none.
+    bool DropOldestPending();
     // Answers the request, or starts a stream and notes the new count; true
     // when it asks for the status page, which is made outside the lock.
     bool Route(CHttpConnection* pConnection, const CHttpRequest& request,
