@@ -245,6 +245,10 @@ STDMETHODIMP CKitFilter::QueryFilterInfo(FILTER_INFO* pInfo)
 
 STDMETHODIMP CKitFilter::JoinFilterGraph(IFilterGraph* pGraph, LPCWSTR pszName)
 {
+    // Only joining can be switched to fail: a graph that can't take the
+    // filter out again would keep it.
+    if (pGraph != nullptr)
+        KIT_FAULT(L"JoinFilterGraph");
     CKitAutoLock lock(m_csFilter);
     CKitAutoLock lockShared(m_csShared);
     m_pGraph = pGraph;

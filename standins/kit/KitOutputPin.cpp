@@ -29,6 +29,9 @@ STDMETHODIMP CKitOutputPin::Connect(IPin* pReceivePin, const AM_MEDIA_TYPE* pmt)
 {
     if (pReceivePin == nullptr)
         return E_POINTER;
+    HRESULT hrFault = m_pFilter->Faults().Fault(L"Connect");
+    if (hrFault != S_OK)
+        return hrFault;
     CKitAutoLock lock(m_pFilter->FilterLock());
     if (m_spPeer != nullptr)
         return VFW_E_ALREADY_CONNECTED;
