@@ -3,7 +3,9 @@
 // same filters, the harness's CPU use while a running graph is displayed, and
 // the delay from "Show graph" to the graph editor showing the graph, and the
 // delay from a client connecting to the graph running, and how the served
-// stream and the dialog's statistics hold up under load.
+// stream and the dialog's statistics hold up under load; then what the main
+// dialog holds after long runs in this process. "CorvastaBench longrun" runs
+// the long runs alone.
 #include <winsock2.h>
 #include <windows.h>
 
@@ -19,12 +21,15 @@
 #include "tests/support/LoopbackClient.h"
 #include "tests/support/SavedGraphs.h"
 
+#include "LongRun.h"
 #include "StreamLoad.h"
 
 namespace {
 
 const unsigned short nPort = 50128; // the first URL preset's port
 const int nRuns = 5;
+const int nLongRunCycles = 1000;
+const int nLongRunRefreshes = 36000; // an hour of the 100 ms display timer
 
 double NowMs()
 {
@@ -199,11 +204,16 @@ std::string StatusState()
 
 } // namespace
 
-int wmain()
+int wmain(int argc, wchar_t** argv)
 {
     CWinsock winsock;
     if (FAILED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)))
         return 1;
+    if (argc > 1 && std::wcscmp(argv[1], L"longrun") == 0)
+    {
+        RunLongRuns(nLongRunCycles, nLongRunRefreshes);
+        return 0;
+    }
     wchar_t szSelf[MAX_PATH];
     ::GetModuleFileNameW(nullptr, szSelf, MAX_PATH);
     std::wstring program(szSelf);
@@ -329,5 +339,6 @@ int wmain()
                     Median(connectMs), connectMs.size());
     RunStreamLoad(nPort, ::GetDlgItem(p.hDlg, IDC_STATISTIC));
     p.Close();
+    RunLongRuns(nLongRunCycles, nLongRunRefreshes);
     return 0;
 }

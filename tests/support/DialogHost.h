@@ -1,44 +1,16 @@
-// Runs a dialog modally on the test's thread while a driver thread works on
-// it; the dialog answers WM_TEST_INVOKE so the driver can call its members
-// on the dialog's own thread.
+// The dialog host with test failures: a dialog that does not appear fails
+// the test.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include "tests/support/WindowDriver.h"
+#include "tests/support/HostedDialog.h"
 
-template <class TDialog>
-class CHostedDialog : public TDialog
-{
-public:
-    BOOL ProcessWindowMessage(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lResult,
-                              DWORD dwMsgMapID = 0) override
-    {
-        if (uMsg == WM_TEST_INVOKE && dwMsgMapID == 0)
-        {
-            lResult = CallOnWindowThread(lParam);
-            return TRUE;
-        }
-        return TDialog::ProcessWindowMessage(hWnd, uMsg, wParam, lParam, lResult, dwMsgMapID);
-    }
-};
-
-// Runs dlg modally on this thread; fDrive gets its window on a driver thread
-// (found by the caption) and must end it. Returns DoModal's result.
 template <class TDialog>
 INT_PTR RunHostedDialog(CHostedDialog<TDialog>& dlg, const wchar_t* pszCaption,
                         const std::function<void(HWND)>& fDrive)
 {
-    CDriver driver([&] {
-        HWND hDlg = WaitForDialog(pszCaption);
-        if (hDlg == nullptr)
-        {
-            ADD_FAILURE() << "the dialog did not appear";
-            return;
-        }
-        fDrive(hDlg);
-    });
-    return dlg.DoModal(nullptr, 0);
+    return RunHostedDialog(dlg, pszCaption, fDrive, [] { ADD_FAILURE() << "the dialog did not appear"; });
 }
 
 // Presses a button of a dialog that is running on another thread; posted, so

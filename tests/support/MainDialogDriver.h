@@ -7,11 +7,10 @@
 
 #include "ui/MainDialog.h"
 #include "tests/support/DialogHost.h"
+#include "tests/support/MainDialogSession.h" // the dialog's title
 
 #include <functional>
 #include <string>
-
-const wchar_t szMainTitle[] = L"Corvasta Test";
 
 // The system's text for a code, as a message box shows it.
 std::wstring SystemText(HRESULT hr);
