@@ -195,13 +195,13 @@ TEST_F(PinPageTest, ShowsEachPinWithItsConnection)
     } rgCases[] = {
         {szGeneratorFilter, L"Video", L"Output", L"Ormidex QS Encoder: Input",
          {{L"Major type", L"Video"}, {L"Subtype", L"RGB32"}, {L"Format type", L"VideoInfo"},
-          {L"AvgTimePerFrame", L"400000 (25.000 fps)"}, {L"biWidth", L"720"}, {L"biBitCount", L"32"},
+          {L"AvgTimePerFrame", L"333333 (30.000 fps)"}, {L"biWidth", L"640"}, {L"biBitCount", L"32"},
           {L"biCompression", L"BI_RGB"}}},
         {szQSEncoderFilter, L"Input", L"Input", L"Ormidex Video Generator: Video",
-         {{L"Major type", L"Video"}, {L"Subtype", L"RGB32"}, {L"biWidth", L"720"}}},
+         {{L"Major type", L"Video"}, {L"Subtype", L"RGB32"}, {L"biWidth", L"640"}}},
         {szGeneratorFilter, L"Audio", L"Output", L"Ormidex Opus Encoder: Input",
          {{L"Major type", L"Audio"}, {L"Subtype", L"PCM"}, {L"Format type", L"WaveFormatEx"},
-          {L"nChannels", L"1"}, {L"nSamplesPerSec", L"48000"}, {L"wBitsPerSample", L"16"}}},
+          {L"nChannels", L"1"}, {L"nSamplesPerSec", L"16000"}, {L"wBitsPerSample", L"16"}}},
         {szQSEncoderFilter, L"Output", L"Output", L"not connected", {}},
         {szVP8EncoderFilter, L"Input", L"Input", L"not connected", {}},
     };
