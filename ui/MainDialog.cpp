@@ -45,8 +45,10 @@ int CMainDialog::ErrorMessageBox(const wchar_t* pszText, HRESULT hr)
 
 LRESULT CMainDialog::OnInitDialog(UINT /*uMsg*/, WPARAM /*wParam*/, LPARAM /*lParam*/, BOOL& /*bHandled*/)
 {
+    // Shared: the module's one icon, so that opening the dialog again leaves
+    // no former icon behind on the class.
     HICON hIcon = static_cast<HICON>(::LoadImageW(AtlGetModuleInstance(), MAKEINTRESOURCEW(IDI_MAIN),
-                                                  IMAGE_ICON, 0, 0, LR_DEFAULTSIZE));
+                                                  IMAGE_ICON, 0, 0, LR_DEFAULTSIZE | LR_SHARED));
     SetClassLongPtr(GCLP_HICON, reinterpret_cast<LONG_PTR>(hIcon));
 
     INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_BAR_CLASSES};
