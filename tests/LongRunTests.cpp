@@ -24,6 +24,7 @@ void ExpectNoGrowth(const ResourceUse& start, const ResourceUse& end, int nSteps
 {
     std::string figures = ResourceUseText(start, end) + "  the platform's own handle loss: " +
                           std::to_string(lPlatformHandles) + "\n";
+    ASSERT_GT(start.nHandles, 0u) << "the handles were not counted";
     DWORD nMargin = static_cast<DWORD>(nSteps / 2);
     EXPECT_LT(static_cast<long>(end.OwnHandles()), static_cast<long>(start.OwnHandles() + nMargin) + lPlatformHandles)
         << figures;

@@ -9,23 +9,28 @@
 
 namespace {
 
-// NtQuerySystemInformation's table of every process's handles.
-const ULONG nSystemHandleInformation = 16;
+// NtQuerySystemInformation's table of every process's handles, in its
+// extended form: the short form cuts handle values to 16 bits, which a
+// process past 16384 handles outgrows.
+const ULONG nSystemExtendedHandleInformation = 64;
 const LONG lInfoLengthMismatch = static_cast<LONG>(0xC0000004);
 
 struct SystemHandleEntry
 {
-    ULONG nOwnerPid;
-    BYTE nObjectType;
-    BYTE nFlags;
-    USHORT nHandle;
     void* pObject;
+    ULONG_PTR nOwnerPid;
+    ULONG_PTR nHandle;
     ACCESS_MASK dwAccess;
+    USHORT nBackTrace;
+    USHORT nObjectType;
+    ULONG nAttributes;
+    ULONG nReserved;
 };
 
 struct SystemHandleTable
 {
-    ULONG nCount;
+    ULONG_PTR nCount;
+    ULONG_PTR nReserved;
     SystemHandleEntry rgEntries[1];
 };
 
@@ -78,19 +83,19 @@ bool CountHandlesInTable(ResourceUse* pUse)
     std::vector<BYTE> buffer(256 * 1024);
     LONG lStatus;
     ULONG cbNeeded = 0;
-    while ((lStatus = pfnQuery(nSystemHandleInformation, buffer.data(), static_cast<ULONG>(buffer.size()),
+    while ((lStatus = pfnQuery(nSystemExtendedHandleInformation, buffer.data(), static_cast<ULONG>(buffer.size()),
                                &cbNeeded)) == lInfoLengthMismatch)
         buffer.resize(buffer.size() * 2);
     if (lStatus != 0)
         return false;
     const SystemHandleTable* pTable = reinterpret_cast<const SystemHandleTable*>(buffer.data());
-    for (ULONG i = 0; i < pTable->nCount; i++)
+    for (ULONG_PTR i = 0; i < pTable->nCount; i++)
     {
         const SystemHandleEntry& entry = pTable->rgEntries[i];
         if (entry.nOwnerPid != ::GetCurrentProcessId())
             continue;
         pUse->nHandles++;
-        HANDLE h = reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(entry.nHandle));
+        HANDLE h = reinterpret_cast<HANDLE>(entry.nHandle);
         if (ObjectText(pfnQueryObject, h, nObjectTypeInformation) == L"Key" &&
             IsDeviceKey(ObjectText(pfnQueryObject, h, nObjectNameInformation)))
             pUse->nDeviceKeys++;
