@@ -19,6 +19,7 @@
 #include "editor/EditorIds.h"
 #include "components/ComponentIds.h"
 #include "tests/support/LoopbackClient.h"
+#include "tests/support/ProgramWindow.h"
 #include "tests/support/SavedGraphs.h"
 
 #include "LongRun.h"
@@ -47,19 +48,6 @@ double Median(std::vector<double> v)
 {
     std::sort(v.begin(), v.end());
     return v.empty() ? 0.0 : v[v.size() / 2];
-}
-
-HWND FindDialog(DWORD dwPid)
-{
-    HWND hWnd = nullptr;
-    while ((hWnd = ::FindWindowExW(nullptr, hWnd, L"#32770", nullptr)) != nullptr)
-    {
-        DWORD dwOwner = 0;
-        ::GetWindowThreadProcessId(hWnd, &dwOwner);
-        if (dwOwner == dwPid && ::IsWindowVisible(hWnd) && ::GetDlgItem(hWnd, IDC_BUILD_GRAPH) != nullptr)
-            return hWnd;
-    }
-    return nullptr;
 }
 
 std::wstring Text(HWND hWnd)
@@ -132,47 +120,20 @@ double HostCpuMs(const wchar_t* pszProgram)
     return dMs;
 }
 
-struct CProgram
+// The harness's CPU time.
+double CpuMs(const CProgram& p)
 {
-    PROCESS_INFORMATION pi = {};
-    HWND hDlg = nullptr;
-
-    bool Start(const std::wstring& path)
-    {
-        STARTUPINFOW si = {sizeof(si)};
-        if (!::CreateProcessW(path.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-            return false;
-        return WaitFor([this] { return (hDlg = FindDialog(pi.dwProcessId)) != nullptr; }, 30000);
-    }
-    void Click(int nID) { ::SendMessageW(hDlg, WM_COMMAND, MAKEWPARAM(nID, BN_CLICKED), 0); }
-    void Close()
-    {
-        if (hDlg != nullptr)
-            ::PostMessageW(hDlg, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
-        if (pi.hProcess != nullptr)
-        {
-            if (::WaitForSingleObject(pi.hProcess, 10000) != WAIT_OBJECT_0)
-                ::TerminateProcess(pi.hProcess, 1);
-            ::CloseHandle(pi.hThread);
-            ::CloseHandle(pi.hProcess);
-        }
-        pi = {};
-        hDlg = nullptr;
-    }
-    double CpuMs() const
-    {
-        FILETIME ftCreate, ftExit, ftKernel, ftUser;
-        ::GetProcessTimes(pi.hProcess, &ftCreate, &ftExit, &ftKernel, &ftUser);
-        auto ms = [](const FILETIME& ft) {
-            return (static_cast<double>(ft.dwHighDateTime) * 4294967296.0 + ft.dwLowDateTime) / 10000.0;
-        };
-        double dMs = ms(ftKernel) + ms(ftUser);
-        // Under Wine the times of another process stand still; the host's
-        // process table has the real ones.
-        double dHostMs = HostCpuMs(L"CorvastaTest.exe");
-        return dHostMs > 0.0 ? dHostMs : dMs;
-    }
-};
+    FILETIME ftCreate, ftExit, ftKernel, ftUser;
+    ::GetProcessTimes(p.pi.hProcess, &ftCreate, &ftExit, &ftKernel, &ftUser);
+    auto ms = [](const FILETIME& ft) {
+        return (static_cast<double>(ft.dwHighDateTime) * 4294967296.0 + ft.dwLowDateTime) / 10000.0;
+    };
+    double dMs = ms(ftKernel) + ms(ftUser);
+    // Under Wine the times of another process stand still; the host's
+    // process table has the real ones.
+    double dHostMs = HostCpuMs(L"CorvastaTest.exe");
+    return dHostMs > 0.0 ? dHostMs : dMs;
+}
 
 // The graph editor's main window attached to the harness's graph, whose
 // canvas shows the built graph, or null.
@@ -302,9 +263,9 @@ int wmain(int argc, wchar_t** argv)
 
     p.Click(IDC_PLAY);
     ::Sleep(1000);
-    double dCpu0 = p.CpuMs(), t0 = NowMs();
+    double dCpu0 = CpuMs(p), t0 = NowMs();
     ::Sleep(10000);
-    double dCpuPerSec = (p.CpuMs() - dCpu0) / ((NowMs() - t0) / 1000.0);
+    double dCpuPerSec = (CpuMs(p) - dCpu0) / ((NowMs() - t0) / 1000.0);
     std::printf("CPU of the harness while running: %.1f ms per second (%.1f %% of one core)\n", dCpuPerSec,
                 dCpuPerSec / 10.0);
 

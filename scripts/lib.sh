@@ -12,8 +12,10 @@ WINE=/usr/bin/wine
 WINESERVER=/usr/lib/wine/wineserver
 
 # mingw-w64-tools: widl; libwine-dev: the platform's IDL files it reads.
+# nsis, zip: the packages for Windows users (scripts/package).
 PACKAGES=(g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64 mingw-w64-tools
-          libwine-dev cmake ninja-build googletest wine wine64 xvfb x11-utils imagemagick)
+          libwine-dev cmake ninja-build googletest wine wine64 xvfb x11-utils imagemagick
+          nsis zip)
 
 log() { printf '%s\n' "$*" >&2; }
 
