@@ -32,6 +32,19 @@ ensure_packages() {
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 
+# A class id of components/ComponentIds.h (the name after UUID_) in the
+# registry's form.
+component_clsid() {
+    local uuid
+    read -r -a uuid < <(sed -n "s/^#define UUID_$1 //p" "$ROOT/components/ComponentIds.h" | tr -d ',')
+    if [ ${#uuid[@]} -ne 11 ]; then
+        log "no UUID_$1 in components/ComponentIds.h"
+        return 1
+    fi
+    # shellcheck disable=SC2059 # the format is the point
+    printf '{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}' "${uuid[@]}"
+}
+
 # Windows path of a file in the tree, through the prefix's Z: drive.
 winpath() { printf 'Z:%s' "$(printf '%s' "$1" | tr '/' '\\')"; }
 
