@@ -30,7 +30,6 @@ VIAddVersionKey "ProductName" "CorvastaTest"
 VIAddVersionKey "ProductVersion" "${VERSION}"
 VIAddVersionKey "FileVersion" "${VERSION}"
 VIAddVersionKey "FileDescription" "CorvastaTest installer"
-VIAddVersionKey "LegalCopyright" ""
 
 ; The one choice is whether to add the stand-in filters.
 Page components
