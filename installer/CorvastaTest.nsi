@@ -30,6 +30,8 @@ VIAddVersionKey "ProductName" "CorvastaTest"
 VIAddVersionKey "ProductVersion" "${VERSION}"
 VIAddVersionKey "FileVersion" "${VERSION}"
 VIAddVersionKey "FileDescription" "CorvastaTest installer"
+; A standard key that makensis warns about when it is missing.
+VIAddVersionKey "LegalCopyright" ""
 
 ; The one choice is whether to add the stand-in filters.
 Page components
@@ -71,7 +73,7 @@ Section "CorvastaTest and graph editor" SecMain
     CreateShortcut "$SMPROGRAMS\CorvastaTest.lnk" "$INSTDIR\CorvastaTest.exe"
 SectionEnd
 
-Section "Stand-in filters (instead of the real components)" SecStandins
+Section "Stand-in filters" SecStandins
     SetOutPath "$INSTDIR\standins"
     File "${STAGE}\standins\*.dll"
     FindFirst $0 $1 "$INSTDIR\standins\*.dll"
