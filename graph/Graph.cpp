@@ -4,6 +4,30 @@
 #include "components/Ormidex.h"
 #include "components/VP8Encoder.h"
 
+namespace {
+
+// A start that a filter refused half way leaves the filters that did pause
+// paused, while the graph manager (Wine's) still counts the graph as stopped:
+// its own Stop then does nothing, and releasing it never ends, since paused
+// pins can't be taken apart. So the graph is stopped, then each filter.
+void StopGraphAndFilters(IGraphBuilder* pGraph)
+{
+    CComQIPtr<IMediaControl> spControl(pGraph);
+    if (spControl != nullptr)
+        spControl->Stop();
+    CComPtr<IEnumFilters> spEnum;
+    if (FAILED(pGraph->EnumFilters(&spEnum)) || spEnum == nullptr)
+        return;
+    CComPtr<IBaseFilter> spFilter;
+    while (spEnum->Next(1, &spFilter, nullptr) == S_OK)
+    {
+        spFilter->Stop();
+        spFilter.Release();
+    }
+}
+
+} // namespace
+
 CGraph::CGraph() : m_graphEdit(true), m_nConnections(0)
 {
 }
@@ -85,6 +109,8 @@ void CGraph::ReleaseGraph()
     m_spSource.Release();
     m_spEncoderVid.Release();
     m_spEncoderAud.Release();
+    if (m_spGraph != nullptr)
+        StopGraphAndFilters(m_spGraph);
     m_spGraph.Release();
     m_nConnections = 0;
 }
