@@ -13,6 +13,7 @@
 #include "tests/support/DevEnumFixture.h"
 #include "tests/support/GraphInspector.h"
 #include "tests/support/ReportCapture.h"
+#include "tests/support/StandinDlls.h"
 
 #include <vector>
 
@@ -442,13 +443,6 @@ TEST_F(BuildGraphTest, ManyBuildsLeaveNoObjectOrHandle)
     EXPECT_LT(nHandlesAfter, nHandlesBefore + 10) << nHandlesBefore << " -> " << nHandlesAfter;
 
     // Every filter object of the stand-ins is gone again.
-    for (const wchar_t* pszDll : {L"Corvasta.dll", L"OrmidexGenerator.dll", L"StandinEncoders.dll", L"vp8encoder.dll"})
-    {
-        HMODULE hDll = ::GetModuleHandleW(pszDll);
-        ASSERT_NE(nullptr, hDll) << pszDll;
-        auto pfnCanUnload = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
-            reinterpret_cast<void*>(::GetProcAddress(hDll, "DllCanUnloadNow")));
-        ASSERT_NE(nullptr, pfnCanUnload);
-        EXPECT_EQ(S_OK, pfnCanUnload()) << pszDll;
-    }
+    for (const wchar_t* pszDll : rgszStandinDlls)
+        EXPECT_EQ(S_OK, StandinCanUnload(pszDll)) << pszDll;
 }
