@@ -13,6 +13,8 @@
 
 #include "tests/support/LoopbackClient.h"
 
+#include "StatusCell.h"
+
 namespace {
 
 const size_t nStreamClients = 200;
@@ -34,10 +36,8 @@ double NowMs()
 // A number from the status page's table, or -1.
 long long StatusNumber(unsigned short nPort, const char* pszRow)
 {
-    std::string strPage = HttpGet(nPort, "/");
-    std::string strCell = std::string("<th>") + pszRow + "</th><td>";
-    size_t n = strPage.find(strCell);
-    return n == std::string::npos ? -1 : std::atoll(strPage.c_str() + n + strCell.size());
+    std::string strCell = StatusCell(nPort, pszRow);
+    return strCell.empty() ? -1 : std::atoll(strCell.c_str());
 }
 
 std::wstring WindowText(HWND hwnd)

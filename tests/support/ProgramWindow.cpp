@@ -15,13 +15,13 @@ HWND FindMainDialog(DWORD dwPid)
     return nullptr;
 }
 
-bool CProgram::Start(const std::wstring& path, DWORD dwTimeoutMs)
+bool CProgram::Start(const std::wstring& path, DWORD dwTimeoutMs, HWND (*pfnFind)(DWORD))
 {
     STARTUPINFOW si = {sizeof(si)};
     if (!::CreateProcessW(path.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
         return false;
     DWORD dwStart = ::GetTickCount();
-    while ((hDlg = FindMainDialog(pi.dwProcessId)) == nullptr)
+    while ((hDlg = pfnFind(pi.dwProcessId)) == nullptr)
     {
         if (::GetTickCount() - dwStart > dwTimeoutMs ||
             ::WaitForSingleObject(pi.hProcess, 0) == WAIT_OBJECT_0)

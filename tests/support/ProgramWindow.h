@@ -18,8 +18,9 @@ public:
     CProgram& operator=(const CProgram&) = delete;
     ~CProgram() { Close(); }
 
-    // Starts the program and waits for its main dialog.
-    bool Start(const std::wstring& path, DWORD dwTimeoutMs = 30000);
+    // Starts the program and waits for its window: the one that pfnFind
+    // finds for the process, by default its main dialog.
+    bool Start(const std::wstring& path, DWORD dwTimeoutMs = 30000, HWND (*pfnFind)(DWORD) = FindMainDialog);
     // Presses a button and returns when its handler has.
     void Click(int nID);
     // Closes the dialog; a program that has not ended after the time-out is
