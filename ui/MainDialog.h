@@ -73,6 +73,9 @@ public:
     void OnConnectionCount();
     void ShowPositions();
     void ShowStatistics();
+    // Sets a display line only when its text changes, which spares the
+    // repaint of an unchanged line at every refresh.
+    void SetChangedText(int nID, const wchar_t* pszText);
 
     // Server settings
     LRESULT OnUrlSet(WORD wNotifyCode, WORD wID, HWND hWndCtl, BOOL& bHandled);

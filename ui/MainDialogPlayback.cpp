@@ -159,7 +159,11 @@ void CMainDialog::ShowPositions()
                 bLive = true;
             }
             WORD nSel = static_cast<WORD>(static_cast<long long>(1000.0 * llPos / llDuration + 0.5));
-            SendDlgItemMessage(IDC_SLIDER, TBM_SETSEL, TRUE, MAKELPARAM(0, nSel));
+            // Redrawn only when it moves: at ten refreshes a second an
+            // unchanged repaint was most of the display's cost.
+            if (SendDlgItemMessage(IDC_SLIDER, TBM_GETSELSTART) != 0 ||
+                SendDlgItemMessage(IDC_SLIDER, TBM_GETSELEND) != nSel)
+                SendDlgItemMessage(IDC_SLIDER, TBM_SETSEL, TRUE, MAKELPARAM(0, nSel));
 
             int nPosSec = static_cast<int>(llPos / 10000000);
             int nPosMs = static_cast<int>((llPos - nPosSec * 10000000LL) / 10000);
@@ -171,11 +175,11 @@ void CMainDialog::ShowPositions()
             else
                 ::StringCchPrintfW(szText, ARRAYSIZE(szText), L"%i.%03i from %i.%03i", nPosSec, nPosMs, nDurSec,
                                    nDurMs);
-            SetDlgItemText(IDC_POSITIONS, szText);
+            SetChangedText(IDC_POSITIONS, szText);
         }
     }
     if (hr != S_OK)
-        SetDlgItemText(IDC_POSITIONS, L"");
+        SetChangedText(IDC_POSITIONS, L"");
 }
 
 void CMainDialog::ShowStatistics()
@@ -192,5 +196,13 @@ void CMainDialog::ShowStatistics()
     // A longer line is cut to the buffer, not dropped.
     ::StringCchPrintfW(szLine, ARRAYSIZE(szLine), L"Connections: %u, %u packs, %s, RTP transfer (vid): %u.%03u ms",
                        stats.nConnections, stats.nPacks, szSize, nMs, nRest);
-    SetDlgItemText(IDC_STATISTIC, szLine);
+    SetChangedText(IDC_STATISTIC, szLine);
+}
+
+void CMainDialog::SetChangedText(int nID, const wchar_t* pszText)
+{
+    wchar_t szOld[256];
+    if (GetDlgItemText(nID, szOld, ARRAYSIZE(szOld)) + 1 >= static_cast<int>(ARRAYSIZE(szOld)) ||
+        wcscmp(szOld, pszText) != 0)
+        SetDlgItemText(nID, pszText);
 }
