@@ -76,6 +76,19 @@ stop_xvfb() {
     XVFB_PID=""
 }
 
+# Where the program's "Show output in browser" goes: "recorder" appends the
+# URL to $BIN/opened-urls.txt and opens nothing (tests, private displays);
+# "desktop" leaves Wine's browser service its own list, which starts with
+# xdg-open, the host's default browser. Needs the prefix.
+use_browser() {
+    if [ "$1" = desktop ]; then
+        "$WINE" reg delete 'HKCU\Software\Wine\WineBrowser' /v Browsers /f >/dev/null 2>&1 || true
+    else
+        "$WINE" reg add 'HKCU\Software\Wine\WineBrowser' /v Browsers /t REG_SZ \
+            /d "$BIN/record-url" /f >/dev/null 2>&1
+    fi
+}
+
 # The prefix is created once per build tree; the stand-in components, the
 # pin property page and the proxy DLL are registered again whenever one of
 # them was rebuilt.
