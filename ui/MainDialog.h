@@ -74,7 +74,7 @@ public:
     void ShowPositions();
     void ShowStatistics();
     // Sets a display line only when its text changes, which spares the
-    // repaint of an unchanged line at every refresh.
+    // repaint of an unchanged line at every refresh and build.
     void SetChangedText(int nID, const wchar_t* pszText);
 
     // Server settings

@@ -123,9 +123,7 @@ LRESULT CMainDialog::OnBuildGraph(WORD /*wNotifyCode*/, WORD /*wID*/, HWND /*hWn
         SetWindowText(L"Corvasta Test");
     }
 
-    wchar_t szCurrent[256];
-    if (m_graph.GetURL(szCurrent, ARRAYSIZE(szCurrent)) == S_OK)
-        SetDlgItemText(IDC_URL_CURRENT, szCurrent);
+    ShowCurrentUrl();
 
     if (m_graph.GetIceServerCount() == 0)
     {

@@ -7,7 +7,7 @@ void CMainDialog::ShowCurrentUrl()
 {
     wchar_t szUrl[256];
     if (m_graph.GetURL(szUrl, ARRAYSIZE(szUrl)) == S_OK)
-        SetDlgItemText(IDC_URL_CURRENT, szUrl);
+        SetChangedText(IDC_URL_CURRENT, szUrl);
 }
 
 LRESULT CMainDialog::OnUrlSet(WORD /*wNotifyCode*/, WORD /*wID*/, HWND /*hWndCtl*/, BOOL& /*bHandled*/)
