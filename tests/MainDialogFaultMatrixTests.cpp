@@ -28,17 +28,6 @@ const wchar_t szNotSelected[] = L"Not selected";
 const wchar_t szCantBuild[] = L"Can't build graph";
 const wchar_t szCantInsert[] = L"Can't insert server or source filter to graph";
 
-const wchar_t szPlayAccessDenied[] =
-    L"Can't play. Please restart the application with\n"
-    L"administrator rigths (\"Run as administrator\").\n"
-    L"You can also use approaches with netsh.exe\n"
-    L"or ports in the range 49152 \u2013 65535.\n"
-    L"See Corvasta.idl.\n";
-const wchar_t szPauseAccessDenied[] =
-    L"Can't pause.\n"
-    L"Please restart the application with\n"
-    L"administrator rigths (\"Run as administrator\").";
-
 struct Switch
 {
     const wchar_t* pszFilter;

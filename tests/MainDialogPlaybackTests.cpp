@@ -14,17 +14,6 @@ namespace {
 
 const wchar_t szGenerator[] = L"Ormidex Video Generator";
 
-const wchar_t szPlayAccessDenied[] =
-    L"Can't play. Please restart the application with\n"
-    L"administrator rigths (\"Run as administrator\").\n"
-    L"You can also use approaches with netsh.exe\n"
-    L"or ports in the range 49152 \u2013 65535.\n"
-    L"See Corvasta.idl.\n";
-const wchar_t szPauseAccessDenied[] =
-    L"Can't pause.\n"
-    L"Please restart the application with\n"
-    L"administrator rigths (\"Run as administrator\").";
-
 std::wstring LoopbackUrl(USHORT nPort)
 {
     return L"http://127.0.0.1:" + std::to_wstring(nPort) + L"/";

@@ -12,6 +12,18 @@
 #include <functional>
 #include <string>
 
+// The texts of the boxes for Play and Pause refused for want of rights.
+const wchar_t szPlayAccessDenied[] =
+    L"Can't play. Please restart the application with\n"
+    L"administrator rigths (\"Run as administrator\").\n"
+    L"You can also use approaches with netsh.exe\n"
+    L"or ports in the range 49152 \u2013 65535.\n"
+    L"See Corvasta.idl.\n";
+const wchar_t szPauseAccessDenied[] =
+    L"Can't pause.\n"
+    L"Please restart the application with\n"
+    L"administrator rigths (\"Run as administrator\").";
+
 // The system's text for a code, as a message box shows it.
 std::wstring SystemText(HRESULT hr);
 // A message box text: the caller's text, the code's description, the code line.
