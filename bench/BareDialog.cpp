@@ -1,16 +1,45 @@
 // The benchmark's reference for starting: the main dialog's own template,
-// shown and closed as the harness is, with no work of its own.
+// shown and closed as the harness is, with no work of its own. Started with
+// "lists" it also does the platform's part of the harness's start, COM and
+// the three device lists, to tell that share from the harness's own.
 #include <windows.h>
 #include <commctrl.h>
 
+#include <cwchar>
+
 #include "app/resource.h"
+#include "dshow/DeviceEnum.h"
 
 namespace {
+
+bool g_bLists = false;
+
+// Every name of the category into the combo box, as the harness lists them.
+void FillNames(HWND hDlg, int nID, REFCLSID clsidCategory)
+{
+    CDeviceEnum devices;
+    if (devices.Open(clsidCategory) != S_OK)
+        return;
+    while (devices.Next() == S_OK)
+    {
+        CComBSTR bstrName;
+        if (SUCCEEDED(devices.ReadName(&bstrName)))
+            ::SendDlgItemMessageW(hDlg, nID, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(bstrName.m_str));
+    }
+}
 
 INT_PTR CALLBACK DialogProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM /*lParam*/)
 {
     if (uMsg == WM_INITDIALOG)
+    {
+        if (g_bLists)
+        {
+            FillNames(hDlg, IDC_SOURCE, CLSID_VideoInputDeviceCategory);
+            FillNames(hDlg, IDC_ENC_VIDEO, CLSID_VideoCompressorCategory);
+            FillNames(hDlg, IDC_ENC_AUDIO, CLSID_AudioCompressorCategory);
+        }
         return TRUE;
+    }
     if (uMsg == WM_COMMAND && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL))
     {
         ::EndDialog(hDlg, LOWORD(wParam));
@@ -21,10 +50,16 @@ INT_PTR CALLBACK DialogProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM /*lParam
 
 } // namespace
 
-extern "C" int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE, LPWSTR, int)
+extern "C" int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE, LPWSTR pszCmdLine, int)
 {
+    g_bLists = std::wcscmp(pszCmdLine, L"lists") == 0;
+    if (g_bLists && FAILED(::CoInitialize(nullptr)))
+        return 1;
     // The template's trackbar needs its class.
     INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_BAR_CLASSES};
     ::InitCommonControlsEx(&icc);
-    return static_cast<int>(::DialogBoxParamW(hInstance, MAKEINTRESOURCEW(IDD_MAIN), nullptr, DialogProc, 0));
+    int nResult = static_cast<int>(::DialogBoxParamW(hInstance, MAKEINTRESOURCEW(IDD_MAIN), nullptr, DialogProc, 0));
+    if (g_bLists)
+        ::CoUninitialize();
+    return nResult;
 }

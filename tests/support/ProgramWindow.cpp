@@ -15,10 +15,12 @@ HWND FindMainDialog(DWORD dwPid)
     return nullptr;
 }
 
-bool CProgram::Start(const std::wstring& path, DWORD dwTimeoutMs, HWND (*pfnFind)(DWORD))
+bool CProgram::Start(const std::wstring& path, DWORD dwTimeoutMs, HWND (*pfnFind)(DWORD), const wchar_t* pszArgs)
 {
     STARTUPINFOW si = {sizeof(si)};
-    if (!::CreateProcessW(path.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+    // CreateProcess may write into the command line.
+    std::wstring strCmdLine = L"\"" + path + L"\" " + pszArgs;
+    if (!::CreateProcessW(path.c_str(), &strCmdLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
         return false;
     DWORD dwStart = ::GetTickCount();
     while ((hDlg = pfnFind(pi.dwProcessId)) == nullptr)

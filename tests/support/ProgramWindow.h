@@ -19,8 +19,10 @@ public:
     ~CProgram() { Close(); }
 
     // Starts the program and waits for its window: the one that pfnFind
-    // finds for the process, by default its main dialog.
-    bool Start(const std::wstring& path, DWORD dwTimeoutMs = 30000, HWND (*pfnFind)(DWORD) = FindMainDialog);
+    // finds for the process, by default its main dialog; pszArgs follow the
+    // program's quoted path on its command line.
+    bool Start(const std::wstring& path, DWORD dwTimeoutMs = 30000, HWND (*pfnFind)(DWORD) = FindMainDialog,
+               const wchar_t* pszArgs = L"");
     // Presses a button and returns when its handler has.
     void Click(int nID);
     // Closes the dialog; a program that has not ended after the time-out is
