@@ -73,9 +73,11 @@ public:
     void OnConnectionCount();
     void ShowPositions();
     void ShowStatistics();
-    // Sets a display line only when its text changes, which spares the
-    // repaint of an unchanged line at every refresh and build.
+    // Sets a display line, or the title, only when its text changes: the
+    // platform repaints a window on every new text, the same or not, and a
+    // title's change also goes out to the window manager.
     void SetChangedText(int nID, const wchar_t* pszText);
+    static void SetChangedText(HWND hWnd, const wchar_t* pszText);
 
     // Server settings
     LRESULT OnUrlSet(WORD wNotifyCode, WORD wID, HWND hWndCtl, BOOL& bHandled);

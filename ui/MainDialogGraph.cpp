@@ -116,11 +116,11 @@ LRESULT CMainDialog::OnBuildGraph(WORD /*wNotifyCode*/, WORD /*wID*/, HWND /*hWn
     {
         wchar_t szTitle[512];
         ::StringCchPrintfW(szTitle, ARRAYSIZE(szTitle), L"Test for %s", cbsVersion.m_str);
-        SetWindowText(szTitle);
+        SetChangedText(m_hWnd, szTitle);
     }
     else
     {
-        SetWindowText(L"Corvasta Test");
+        SetChangedText(m_hWnd, L"Corvasta Test");
     }
 
     ShowCurrentUrl();

@@ -201,8 +201,13 @@ void CMainDialog::ShowStatistics()
 
 void CMainDialog::SetChangedText(int nID, const wchar_t* pszText)
 {
-    wchar_t szOld[256];
-    if (GetDlgItemText(nID, szOld, ARRAYSIZE(szOld)) + 1 >= static_cast<int>(ARRAYSIZE(szOld)) ||
+    SetChangedText(GetDlgItem(nID), pszText);
+}
+
+void CMainDialog::SetChangedText(HWND hWnd, const wchar_t* pszText)
+{
+    wchar_t szOld[512];
+    if (::GetWindowTextW(hWnd, szOld, ARRAYSIZE(szOld)) + 1 >= static_cast<int>(ARRAYSIZE(szOld)) ||
         wcscmp(szOld, pszText) != 0)
-        SetDlgItemText(nID, pszText);
+        ::SetWindowTextW(hWnd, pszText);
 }
