@@ -3,6 +3,7 @@
 #include "CorvastaPropPage.h"
 #include "StatusPage.h"
 #include "dshow/FourCCSubtype.h"
+#include "dshow/MediaFormat.h"
 
 const wchar_t CCorvastaFilter::szName[] = L"Corvasta";
 const wchar_t CCorvastaFilter::szVideoPin[] = L"Video";
@@ -37,6 +38,18 @@ const char* ContentType(const AM_MEDIA_TYPE& mt)
     default:
         return bVideo ? "video/x-raw" : "application/octet-stream";
     }
+}
+
+CPartType PartType(const AM_MEDIA_TYPE& mt)
+{
+    CPartType type = {ContentType(mt), 0, 0};
+    const WAVEFORMATEX* pwfx = mt.majortype == MEDIATYPE_Audio ? GetWaveFormat(&mt) : nullptr;
+    if (pwfx != nullptr)
+    {
+        type.m_nSamplesPerSec = pwfx->nSamplesPerSec;
+        type.m_nChannels = pwfx->nChannels;
+    }
+    return type;
 }
 
 } // namespace
@@ -124,7 +137,7 @@ HRESULT CCorvastaFilter::Receive(CKitInputPin* pPin, IMediaSample* pSample)
     REFERENCE_TIME tStop = 0;
     if (FAILED(pSample->GetTime(&tStart, &tStop)))
         tStart = -1;
-    m_server.Send(CStreamChunk::Make(eKind, ContentType(pPin->MediaType()), pData, static_cast<UINT>(cbData),
+    m_server.Send(CStreamChunk::Make(eKind, PartType(pPin->MediaType()), pData, static_cast<UINT>(cbData),
                                      tStart, pSample->IsSyncPoint() == S_OK, llArrival));
     return S_OK;
 }
@@ -146,13 +159,15 @@ void CCorvastaFilter::OnDelivered(const CDelivery& delivery)
     m_stats.OnDelivered(delivery.m_eKind, delivery.m_cbSample, delivery.m_llMicroseconds);
 }
 
-std::string CCorvastaFilter::GetStatusPage()
+std::string CCorvastaFilter::GetStatus(EStatusDocument eDocument)
 {
     static const wchar_t* const rgpszState[] = {L"Stopped", L"Paused", L"Running"};
     FILTER_STATE state = State();
     ServerStats stats = {};
     m_stats.Fill(state, &stats);
-    return MakeStatusPage(rgpszState[state], m_url.Text(), m_url.StreamPath(), stats);
+    if (eDocument == eStatusJson)
+        return MakeStatusJson(rgpszState[state], stats);
+    return MakeStatusPage(rgpszState[state], m_url, stats);
 }
 
 std::wstring CCorvastaFilter::CurrentUrl()

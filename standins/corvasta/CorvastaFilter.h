@@ -85,7 +85,7 @@ private:
     // Stop holds it while it waits for that thread.
     void OnClientCount(UINT nCount, bool bArrived) override;
     void OnDelivered(const CDelivery& delivery) override;
-    std::string GetStatusPage() override;
+    std::string GetStatus(EStatusDocument eDocument) override;
 
     CKitInputPin* m_pVideoPin;
     CKitInputPin* m_pAudioPin;

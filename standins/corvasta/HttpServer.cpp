@@ -298,8 +298,9 @@ void CHttpServer::ReadRequest(CHttpConnection* pConnection, CRound* pRound)
 {
     CHttpRequest request;
     EHttpParse eParse = pConnection->Receive(&request);
-    if (eParse == eHttpComplete && Route(pConnection, request, &pRound->m_counts))
-        pRound->m_pages.emplace_back(pConnection, request.m_strMethod == "HEAD");
+    EStatusDocument eDocument = eStatusPage;
+    if (eParse == eHttpComplete && Route(pConnection, request, &pRound->m_counts, &eDocument))
+        pRound->m_pages.push_back({pConnection, eDocument, request.m_strMethod == "HEAD"});
     else if (eParse == eHttpBadRequest)
         pConnection->Respond(SimpleResponse("400 Bad Request", ""));
     else if (eParse == eHttpTooLarge)
@@ -310,17 +311,28 @@ void CHttpServer::AnswerStatusPages(CRound* pRound)
 {
     if (pRound->m_pages.empty())
         return;
-    // The owner makes the page outside the lock, as it hears of everything.
-    std::string strPage = m_pEvents->GetStatusPage();
-    std::string strHead = "HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=utf-8\r\nContent-Length: " +
-                          std::to_string(strPage.size()) +
-                          "\r\nCache-Control: no-cache\r\nConnection: close\r\n\r\n";
+    // The owner makes each document once a round, outside the lock, as it
+    // hears of everything.
+    std::string rgstrResponse[2];
+    for (const CStatusRequest& page : pRound->m_pages)
+    {
+        std::string& strResponse = rgstrResponse[page.m_eDocument];
+        if (!strResponse.empty())
+            continue;
+        std::string strBody = m_pEvents->GetStatus(page.m_eDocument);
+        strResponse = std::string("HTTP/1.1 200 OK\r\nContent-Type: ") +
+                      (page.m_eDocument == eStatusJson ? "application/json" : "text/html; charset=utf-8") +
+                      "\r\nContent-Length: " + std::to_string(strBody.size()) +
+                      "\r\nCache-Control: no-cache\r\nConnection: close\r\n\r\n" + strBody;
+    }
     // Only this thread removes connections, so the pointers still hold.
     std::lock_guard<std::mutex> lock(m_mutex);
-    for (const auto& page : pRound->m_pages)
+    for (const CStatusRequest& page : pRound->m_pages)
     {
-        page.first->Respond(page.second ? strHead : strHead + strPage);
-        page.first->Flush(&pRound->m_delivered);
+        const std::string& strResponse = rgstrResponse[page.m_eDocument];
+        page.m_pConnection->Respond(page.m_bHead ? strResponse.substr(0, strResponse.find("\r\n\r\n") + 4)
+                                                 : strResponse);
+        page.m_pConnection->Flush(&pRound->m_delivered);
     }
 }
 
@@ -400,9 +412,15 @@ bool CHttpServer::DropOldestPending()
 }
 
 bool CHttpServer::Route(CHttpConnection* pConnection, const CHttpRequest& request,
-                        std::vector<std::pair<UINT, bool>>* pCounts)
+                        std::vector<std::pair<UINT, bool>>* pCounts, EStatusDocument* peDocument)
 {
-    bool bStatus = IsSameHttpPath(request.m_strPath, m_url.Path());
+    bool bStatus = true;
+    if (IsSameHttpPath(request.m_strPath, m_url.Path()))
+        *peDocument = eStatusPage;
+    else if (IsSameHttpPath(request.m_strPath, m_url.StatusJsonPath()))
+        *peDocument = eStatusJson;
+    else
+        bStatus = false;
     if (!bStatus && !IsSameHttpPath(request.m_strPath, m_url.StreamPath()))
     {
         pConnection->Respond(SimpleResponse("404 Not Found", ""));

@@ -14,6 +14,13 @@
 #include "ServerUrl.h"
 #include "StreamChunk.h"
 
+// The owner's documents that the server answers with.
+enum EStatusDocument
+{
+    eStatusPage, // the HTML page at the URL's path
+    eStatusJson, // its changing figures, which the page polls
+};
+
 // Called on the server thread, never under the server's lock. Stop waits for
 // the thread, so these must not wait for anything that Stop's caller holds.
 class IHttpServerEvents
@@ -23,8 +30,8 @@ public:
     // came (rather than left).
     virtual void OnClientCount(UINT nCount, bool bArrived) = 0;
     virtual void OnDelivered(const CDelivery& delivery) = 0;
-    // The status page, as UTF-8 HTML.
-    virtual std::string GetStatusPage() = 0;
+    // The status page as UTF-8 HTML, or its figures as JSON.
+    virtual std::string GetStatus(EStatusDocument eDocument) = 0;
 
 protected:
     ~IHttpServerEvents() = default;
@@ -68,12 +75,20 @@ public:
     void Send(const std::shared_ptr<const CStreamChunk>& spChunk);
 
 private:
+    // A request for one of the owner's documents.
+    struct CStatusRequest
+    {
+        CHttpConnection* m_pConnection;
+        EStatusDocument m_eDocument;
+        bool m_bHead;
+    };
+
     // What one turn of the server thread has to report or answer.
     struct CRound
     {
         std::vector<CDelivery> m_delivered;
-        std::vector<std::pair<UINT, bool>> m_counts;               // new count, arrived
-        std::vector<std::pair<CHttpConnection*, bool>> m_pages;    // status page wanted, HEAD
+        std::vector<std::pair<UINT, bool>> m_counts; // new count, arrived
+        std::vector<CStatusRequest> m_pages;
     };
 
     // The read and write sets, whose size only HttpServer.cpp knows.
@@ -97,9 +112,9 @@ private:
     // sent its whole request; false when there is none.
     bool DropOldestPending();
     // Answers the request, or starts a stream and notes the new count; true
-    // when it asks for the status page, which is made outside the lock.
+    // when it asks for a status document, which is made outside the lock.
     bool Route(CHttpConnection* pConnection, const CHttpRequest& request,
-               std::vector<std::pair<UINT, bool>>* pCounts);
+               std::vector<std::pair<UINT, bool>>* pCounts, EStatusDocument* peDocument);
     void CloseSockets();
 
     IHttpServerEvents* m_pEvents;

@@ -185,11 +185,21 @@ bool CServerUrl::IsWildcardHost() const
     return m_strHost == L"+" || m_strHost == L"*";
 }
 
-std::wstring CServerUrl::StreamPath() const
+std::wstring CServerUrl::Below(LPCWSTR pszName) const
 {
     if (!m_strPath.empty() && m_strPath.back() == L'/')
-        return m_strPath + L"stream";
-    return m_strPath + L"/stream";
+        return m_strPath + pszName;
+    return m_strPath + L"/" + pszName;
+}
+
+std::wstring CServerUrl::StreamPath() const
+{
+    return Below(L"stream");
+}
+
+std::wstring CServerUrl::StatusJsonPath() const
+{
+    return Below(L"status.json");
 }
 
 HRESULT CServerUrl::GetBindAddress(sockaddr_in* pAddr) const

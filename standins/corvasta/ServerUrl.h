@@ -29,8 +29,10 @@ public:
     const std::wstring& Path() const { return m_strPath; }
     bool IsWildcardHost() const;
 
-    // The stream lives at "stream" below the status page's path.
+    // The stream lives at "stream" below the status page's path, the
+    // page's live figures at "status.json" beside it.
     std::wstring StreamPath() const;
+    std::wstring StatusJsonPath() const;
 
     // The address to listen on: the wildcard is every address of the
     // machine, "localhost" the loopback address, anything else is looked up
@@ -38,6 +40,9 @@ public:
     HRESULT GetBindAddress(sockaddr_in* pAddr) const;
 
 private:
+    // A name below the path, with one slash between them.
+    std::wstring Below(LPCWSTR pszName) const;
+
     std::wstring m_strText;
     std::wstring m_strHost;
     std::wstring m_strPath;

@@ -1,6 +1,36 @@
 #include "StatusPage.h"
 
+#include "viewer/ViewerAssets.h"
+
+#include <vector>
+
 namespace {
+
+// A changing line of the page: its heading, its key in the JSON and the
+// page's row, and its value.
+struct CFigure
+{
+    const char* pszName;
+    const char* pszKey;
+    std::string strValue;
+};
+
+std::vector<CFigure> Counts(const ServerStats& stats)
+{
+    return {
+        {"Connections", "connections", std::to_string(stats.nConnections)},
+        {"Connections served", "connectionsServed", std::to_string(stats.nConnectionsTotal)},
+        {"Video samples", "videoSamples", std::to_string(stats.nVideoSamples)},
+        {"Audio samples", "audioSamples", std::to_string(stats.nAudioSamples)},
+        {"Packets received", "packetsReceived", std::to_string(stats.nPacks)},
+        {"Bytes received", "bytesReceived", std::to_string(stats.nBytes)},
+        {"Packets sent", "packetsSent", std::to_string(stats.nPacksSent)},
+        {"Bytes sent", "bytesSent", std::to_string(stats.nBytesSent)},
+        {"Key-frame requests", "keyFrameRequests", std::to_string(stats.nKeyFrameRequests)},
+        {"Video transfer (us)", "videoTransferUs", std::to_string(stats.nRtpTransferVid)},
+        {"Audio transfer (us)", "audioTransferUs", std::to_string(stats.nRtpTransferAud)},
+    };
+}
 
 std::string Escape(const std::wstring& str)
 {
@@ -19,9 +49,10 @@ std::string Escape(const std::wstring& str)
     return strOut;
 }
 
-std::string Row(const char* pszName, const std::string& strValue)
+std::string Row(const char* pszName, const std::string& strValue, const char* pszKey = nullptr)
 {
-    return std::string("<tr><th>") + pszName + "</th><td>" + strValue + "</td></tr>\n";
+    std::string strRow = pszKey != nullptr ? std::string("<tr data-key=\"") + pszKey + "\">" : "<tr>";
+    return strRow + "<th>" + pszName + "</th><td>" + strValue + "</td></tr>\n";
 }
 
 } // namespace
@@ -39,27 +70,33 @@ std::string ToUtf8(const std::wstring& str)
     return strOut;
 }
 
-std::string MakeStatusPage(LPCWSTR pszState, const std::wstring& strUrl, const std::wstring& strStreamPath,
-                           const ServerStats& stats)
+std::string MakeStatusPage(LPCWSTR pszState, const CServerUrl& url, const ServerStats& stats)
 {
-    std::string strStream = Escape(strStreamPath);
+    std::string strStream = Escape(url.StreamPath());
     std::string strPage =
-        "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>Corvasta</title></head>\n"
-        "<body><h1>Corvasta</h1>\n<table>\n";
-    strPage += Row("State", Escape(pszState != nullptr ? pszState : L""));
-    strPage += Row("URL", Escape(strUrl));
+        "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>Corvasta</title>\n<style>\n";
+    strPage += szViewerStyle;
+    strPage += "</style></head>\n<body><h1>Corvasta</h1>\n<div class=\"columns\">\n";
+    // The player reads where to fetch from its own element.
+    strPage += "<div id=\"viewer\" data-stream=\"" + strStream + "\" data-status=\"" +
+               Escape(url.StatusJsonPath()) + "\">\n" + szViewerBody + "</div>\n";
+    strPage += "<table id=\"status\">\n";
+    strPage += Row("State", Escape(pszState != nullptr ? pszState : L""), "state");
+    strPage += Row("URL", Escape(url.Text()));
     strPage += Row("Stream", "<a href=\"" + strStream + "\">" + strStream + "</a>");
-    strPage += Row("Connections", std::to_string(stats.nConnections));
-    strPage += Row("Connections served", std::to_string(stats.nConnectionsTotal));
-    strPage += Row("Video samples", std::to_string(stats.nVideoSamples));
-    strPage += Row("Audio samples", std::to_string(stats.nAudioSamples));
-    strPage += Row("Packets received", std::to_string(stats.nPacks));
-    strPage += Row("Bytes received", std::to_string(stats.nBytes));
-    strPage += Row("Packets sent", std::to_string(stats.nPacksSent));
-    strPage += Row("Bytes sent", std::to_string(stats.nBytesSent));
-    strPage += Row("Key-frame requests", std::to_string(stats.nKeyFrameRequests));
-    strPage += Row("Video transfer (us)", std::to_string(stats.nRtpTransferVid));
-    strPage += Row("Audio transfer (us)", std::to_string(stats.nRtpTransferAud));
-    strPage += "</table>\n</body></html>\n";
+    for (const CFigure& figure : Counts(stats))
+        strPage += Row(figure.pszName, figure.strValue, figure.pszKey);
+    strPage += "</table>\n</div>\n<script>\n";
+    strPage += szViewerScript;
+    strPage += "</script>\n</body></html>\n";
     return strPage;
+}
+
+std::string MakeStatusJson(LPCWSTR pszState, const ServerStats& stats)
+{
+    // The state is one of the filter's own words; the counts are numbers.
+    std::string strJson = "{\"state\":\"" + ToUtf8(pszState != nullptr ? pszState : L"") + "\"";
+    for (const CFigure& figure : Counts(stats))
+        strJson += std::string(",\"") + figure.pszKey + "\":" + figure.strValue;
+    return strJson + "}";
 }

@@ -1,14 +1,22 @@
-// The small HTML page that the Corvasta stand-in serves at its URL's path.
+// The page that the Corvasta stand-in serves at its URL's path: the status
+// and a viewer of the stream, and the figures that the page polls.
 #pragma once
+
+// Winsock's header (through the URL's) must come before windows.h.
+#include "ServerUrl.h"
 
 #include "components/Corvasta.h"
 
 #include <string>
 
 // UTF-8 HTML with the state, the served URL, a link to the stream, the
-// connection count and the statistics.
-std::string MakeStatusPage(LPCWSTR pszState, const std::wstring& strUrl, const std::wstring& strStreamPath,
-                           const ServerStats& stats);
+// connection count and the statistics, beside a player of the stream
+// (viewer/viewer.js) that keeps them current from the status JSON.
+std::string MakeStatusPage(LPCWSTR pszState, const CServerUrl& url, const ServerStats& stats);
+
+// The state and the counts of the page as one JSON object, keyed as the
+// page's rows (data-key).
+std::string MakeStatusJson(LPCWSTR pszState, const ServerStats& stats);
 
 // HTTP speaks bytes; texts of the filter go out as UTF-8.
 std::string ToUtf8(const std::wstring& str);

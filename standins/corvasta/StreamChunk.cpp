@@ -36,16 +36,19 @@ LONGLONG TicksToMicroseconds(LONGLONG llTicks)
     return llTicks / llFrequency * 1000000 + llTicks % llFrequency * 1000000 / llFrequency;
 }
 
-std::shared_ptr<const CStreamChunk> CStreamChunk::Make(EMediaKind eKind, const char* pszContentType,
+std::shared_ptr<const CStreamChunk> CStreamChunk::Make(EMediaKind eKind, const CPartType& type,
                                                        const BYTE* pData, UINT cbData, LONGLONG llStart,
                                                        bool bKeyFrame, LONGLONG llArrival)
 {
-    std::string strHead = std::string("--") + szBoundary + "\r\nContent-Type: " + pszContentType +
+    std::string strHead = std::string("--") + szBoundary + "\r\nContent-Type: " + type.m_pszContentType +
                           "\r\nContent-Length: " + std::to_string(cbData) +
                           "\r\nX-Media: " + (eKind == eMediaVideo ? "video" : "audio") +
                           "\r\nX-Key-Frame: " + (bKeyFrame ? "1" : "0");
     if (llStart >= 0)
         strHead += "\r\nX-Start-Time: " + std::to_string(llStart);
+    if (type.m_nSamplesPerSec != 0)
+        strHead += "\r\nX-Sample-Rate: " + std::to_string(type.m_nSamplesPerSec) +
+                   "\r\nX-Channels: " + std::to_string(type.m_nChannels);
     strHead += "\r\n\r\n";
 
     std::shared_ptr<CStreamChunk> spChunk(new CStreamChunk(eKind, llArrival, cbData));

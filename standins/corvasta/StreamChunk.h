@@ -18,6 +18,16 @@ enum EMediaKind
 LONGLONG CurrentTicks();
 LONGLONG TicksToMicroseconds(LONGLONG llTicks);
 
+// What every part of one pin's samples says about its type: the content
+// type, and for audio the rate and channels, which a player needs and the
+// codec names alone do not tell.
+struct CPartType
+{
+    const char* m_pszContentType;
+    DWORD m_nSamplesPerSec; // 0: not told
+    WORD m_nChannels;
+};
+
 class CStreamChunk
 {
 public:
@@ -25,7 +35,7 @@ public:
 
     // One sample as a framed part; llStart is the sample's start time in
     // 100 ns units, or -1 when it has none.
-    static std::shared_ptr<const CStreamChunk> Make(EMediaKind eKind, const char* pszContentType,
+    static std::shared_ptr<const CStreamChunk> Make(EMediaKind eKind, const CPartType& type,
                                                     const BYTE* pData, UINT cbData, LONGLONG llStart,
                                                     bool bKeyFrame, LONGLONG llArrival);
 

@@ -14,6 +14,7 @@ class CRecordingEvents : public IHttpServerEvents
 {
 public:
     static const char szPage[];
+    static const char szJson[];
 
     void OnClientCount(UINT nCount, bool bArrived) override
     {
@@ -25,7 +26,10 @@ public:
         std::lock_guard<std::mutex> lock(m_mutex);
         m_delivered.push_back(delivery);
     }
-    std::string GetStatusPage() override { return szPage; }
+    std::string GetStatus(EStatusDocument eDocument) override
+    {
+        return eDocument == eStatusJson ? szJson : szPage;
+    }
 
     std::vector<std::pair<UINT, bool>> Counts()
     {
@@ -58,10 +62,13 @@ private:
 };
 
 const char CRecordingEvents::szPage[] = "<html>status</html>";
+const char CRecordingEvents::szJson[] = "{\"state\":\"Running\"}";
 
+// Audio parts tell their rate and channels.
 std::shared_ptr<const CStreamChunk> Chunk(EMediaKind eKind, const std::string& strData)
 {
-    return CStreamChunk::Make(eKind, eKind == eMediaVideo ? "video/x-test" : "audio/x-test",
+    CPartType type = eKind == eMediaVideo ? CPartType{"video/x-test", 0, 0} : CPartType{"audio/x-test", 48000, 2};
+    return CStreamChunk::Make(eKind, type,
                               reinterpret_cast<const BYTE*>(strData.data()), static_cast<UINT>(strData.size()),
                               400000, eKind == eMediaVideo, CurrentTicks());
 }
@@ -105,6 +112,8 @@ TEST_F(HttpServerTest, AnswersStatusPageAndRefusals)
         {"GET /live/?refresh=1 HTTP/1.0", 200},
         {"GET / HTTP/1.1", 404},
         {"GET /live/streams HTTP/1.1", 404},
+        {"GET /live/status.json HTTP/1.1", 200},
+        {"GET /status.json HTTP/1.1", 404},
         {"POST /live/ HTTP/1.1", 405},
         {"DELETE /live/stream HTTP/1.1", 405},
         {"GET /live/ HTTP/2.0", 400},
@@ -123,6 +132,10 @@ TEST_F(HttpServerTest, AnswersStatusPageAndRefusals)
     EXPECT_NE(std::string::npos, strPage.find("Content-Type: text/html"));
     EXPECT_NE(std::string::npos,
               strPage.find("Content-Length: " + std::to_string(strlen(CRecordingEvents::szPage)) + "\r\n"));
+
+    std::string strJson = Request("GET /LIVE/status.json HTTP/1.1");
+    EXPECT_EQ(CRecordingEvents::szJson, strJson.substr(strJson.find("\r\n\r\n") + 4));
+    EXPECT_NE(std::string::npos, strJson.find("Content-Type: application/json\r\n"));
 
     std::string strHead = Request("HEAD /live/ HTTP/1.1");
     EXPECT_EQ(200, HttpStatus(strHead));
@@ -161,6 +174,11 @@ TEST_F(HttpServerTest, StreamCarriesSamplesAndCountsClients)
     m_server.Send(Chunk(eMediaAudio, "sound-2"));
     EXPECT_TRUE(first.ReadUntil("sound-2\r\n"));
     EXPECT_TRUE(second.ReadUntil("sound-2\r\n"));
+    EXPECT_NE(std::string::npos, second.Received().find("X-Start-Time: 400000\r\nX-Sample-Rate: 48000\r\n"
+                                                        "X-Channels: 2\r\n\r\nsound-2"))
+        << second.Received();
+    EXPECT_EQ(std::string::npos, first.Received().find("X-Key-Frame: 1\r\nX-Start-Time: 400000\r\nX-Sample-Rate"))
+        << "video parts have no rate";
     EXPECT_EQ(std::string::npos, second.Received().find("frame-1")) << "a late client gets no old samples";
 
     first.Close();

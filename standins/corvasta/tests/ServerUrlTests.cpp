@@ -97,19 +97,25 @@ TEST(ServerUrl, DefaultIsTheWildcardHost)
     EXPECT_EQ(50128, url.Port());
 }
 
-TEST(ServerUrl, StreamLivesBelowThePath)
+TEST(ServerUrl, StreamAndStatusLiveBelowThePath)
 {
-    const std::pair<const wchar_t*, const wchar_t*> rgCases[] = {
-        {L"http://+:80", L"/stream"},
-        {L"http://+:80/", L"/stream"},
-        {L"http://+:80/live", L"/live/stream"},
-        {L"http://+:80/live/", L"/live/stream"},
+    struct
+    {
+        const wchar_t* pszUrl;
+        const wchar_t* pszStream;
+        const wchar_t* pszStatus;
+    } rgCases[] = {
+        {L"http://+:80", L"/stream", L"/status.json"},
+        {L"http://+:80/", L"/stream", L"/status.json"},
+        {L"http://+:80/live", L"/live/stream", L"/live/status.json"},
+        {L"http://+:80/live/", L"/live/stream", L"/live/status.json"},
     };
     for (const auto& c : rgCases)
     {
         CServerUrl url;
-        ASSERT_EQ(S_OK, CServerUrl::Parse(c.first, &url));
-        EXPECT_EQ(c.second, url.StreamPath()) << c.first;
+        ASSERT_EQ(S_OK, CServerUrl::Parse(c.pszUrl, &url));
+        EXPECT_EQ(c.pszStream, url.StreamPath()) << c.pszUrl;
+        EXPECT_EQ(c.pszStatus, url.StatusJsonPath()) << c.pszUrl;
     }
 }
 

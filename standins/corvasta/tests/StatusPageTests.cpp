@@ -10,13 +10,42 @@ TEST(StatusPage, ShowsStateUrlStreamAndCounts)
     stats.nConnections = 2;
     stats.nPacks = 345;
     stats.nRtpTransferVid = 1234;
-    std::string strPage = MakeStatusPage(L"Running", L"http://+:50128/a&b/", L"/a&b/stream", stats);
+    CServerUrl url;
+    ASSERT_EQ(S_OK, CServerUrl::Parse(L"http://+:50128/a&b/", &url));
+    std::string strPage = MakeStatusPage(L"Running", url, stats);
     EXPECT_NE(std::string::npos, strPage.find("<th>State</th><td>Running</td>"));
     EXPECT_NE(std::string::npos, strPage.find("<td>http://+:50128/a&amp;b/</td>")) << strPage;
     EXPECT_NE(std::string::npos, strPage.find("<a href=\"/a&amp;b/stream\">"));
     EXPECT_NE(std::string::npos, strPage.find("<th>Connections</th><td>2</td>"));
     EXPECT_NE(std::string::npos, strPage.find("<th>Packets received</th><td>345</td>"));
     EXPECT_NE(std::string::npos, strPage.find("<th>Video transfer (us)</th><td>1234</td>"));
+    // The player finds the stream and the figures it polls on its element,
+    // and the rows it refreshes by their keys.
+    EXPECT_NE(std::string::npos, strPage.find("data-stream=\"/a&amp;b/stream\" data-status=\"/a&amp;b/status.json\""));
+    EXPECT_NE(std::string::npos, strPage.find("<tr data-key=\"connections\"><th>Connections</th>"));
+    EXPECT_NE(std::string::npos, strPage.find("<canvas id=\"video\""));
+    EXPECT_NE(std::string::npos, strPage.find("startViewer("));
+}
+
+TEST(StatusPage, JsonCarriesTheRowsKeys)
+{
+    ServerStats stats = {};
+    stats.nConnections = 3;
+    stats.nConnectionsTotal = 7;
+    stats.nBytesSent = 2147483647;
+    stats.nRtpTransferAud = 55;
+    std::string strJson = MakeStatusJson(L"Paused", stats);
+    EXPECT_EQ(0u, strJson.find("{\"state\":\"Paused\",\"connections\":3,\"connectionsServed\":7,")) << strJson;
+    EXPECT_NE(std::string::npos, strJson.find(",\"bytesSent\":2147483647,"));
+    EXPECT_EQ(strJson.size() - 1, strJson.find(",\"audioTransferUs\":55}") + 21) << strJson;
+    // Every key of the JSON names a row of the page.
+    std::string strPage = MakeStatusPage(L"Paused", CServerUrl(), stats);
+    for (size_t n = strJson.find("\""); n != std::string::npos; n = strJson.find(",\"", n + 1))
+    {
+        size_t nKey = strJson[n] == ',' ? n + 2 : n + 1;
+        std::string strKey = strJson.substr(nKey, strJson.find('"', nKey) - nKey);
+        EXPECT_NE(std::string::npos, strPage.find("<tr data-key=\"" + strKey + "\">")) << strKey;
+    }
 }
 
 TEST(StatusPage, TextIsUtf8)
