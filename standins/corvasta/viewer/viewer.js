@@ -10,6 +10,8 @@ const AHEAD_SECONDS = 1.0;     // media due later than this moves the timeline
 const STATUS_POLL_MS = 1000;
 const RECONNECT_MS = 2000;
 const INFO_REFRESH_MS = 250;
+// Pictures waiting for their time; a hidden page draws none, so the oldest go.
+const MAX_QUEUED_PICTURES = 50;
 
 const CRLFCRLF = [13, 10, 13, 10];
 const DASH = 0x2d;
@@ -327,12 +329,12 @@ class AudioOut {
 
   // Plays one part at its place on the timeline; false when nothing plays.
   play(part, timeline, stats) {
+    if (!this.running()) return false;
     const audio = decodeAudio(part.headers, part.body);
     if (audio === null) {
       ++stats.audioUnplayable;
       return false;
     }
-    if (!this.running()) return false;
     const frames = audio.channels[0].length;
     const buffer = this.context.createBuffer(audio.channels.length, frames, audio.rate);
     audio.channels.forEach((data, c) => buffer.copyToChannel(data, c));
@@ -364,6 +366,7 @@ class VideoOut {
   }
 
   push(t, decoder) {
+    if (this.queue.length >= MAX_QUEUED_PICTURES) this.queue.shift();
     this.queue.push({ t, width: decoder.width, height: decoder.height, picture: decoder.picture.slice(),
                       frame: decoder.frame });
   }
