@@ -120,6 +120,8 @@ TEST_F(CorvastaGraphTest, RunsServesAndReportsItsClients)
     EXPECT_TRUE(client.ReadUntil("video-"));
     EXPECT_TRUE(client.ReadUntil("audio-"));
     EXPECT_NE(std::string::npos, client.Received().find("Content-Type: video/h264"));
+    // Audio parts tell the pin's rate and channels.
+    EXPECT_TRUE(client.ReadUntil("X-Sample-Rate: 22050\r\nX-Channels: 2\r\n\r\naudio-")) << client.Received();
 
     // The server counts a pack as sent once its write has returned, which
     // may be after the client has read it.

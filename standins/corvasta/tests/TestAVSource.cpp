@@ -60,7 +60,12 @@ HRESULT CTestAVSource::GetMediaType(CKitPin* pPin, ULONG iPosition, CMediaType* 
     {
         pmt->majortype = MEDIATYPE_Audio;
         pmt->subtype = MEDIASUBTYPE_PCM;
-        pmt->formattype = FORMAT_None;
+        // A format that the server passes on to its clients.
+        auto* pwfx = reinterpret_cast<WAVEFORMATEX*>(pmt->AllocFormat(sizeof(WAVEFORMATEX)));
+        if (pwfx == nullptr)
+            return E_OUTOFMEMORY;
+        *pwfx = {WAVE_FORMAT_PCM, 2, 22050, 22050 * 4, 4, 16, 0};
+        pmt->formattype = FORMAT_WaveFormatEx;
     }
     pmt->bFixedSizeSamples = FALSE;
     pmt->lSampleSize = 0;
