@@ -73,6 +73,19 @@ start_xvfb() {
     return 1
 }
 
+# Saves the screen's area of one window as a PNG: window_screenshot OUT
+# followed by xwininfo's choice of window (-name CAPTION or -id ID).
+window_screenshot() {
+    local out=$1 x y w h
+    shift
+    read -r x y w h < <(xwininfo "$@" | awk '/Absolute upper-left X/ {x=$4} /Absolute upper-left Y/ {y=$4}
+                                             /Width:/ {w=$2} /Height:/ {h=$2} END {print x, y, w, h}')
+    [ -n "$h" ] || return 1
+    import -window root "$out.full.png"
+    convert "$out.full.png" -crop "${w}x${h}+${x}+${y}" +repage "$out"
+    rm -f "$out.full.png"
+}
+
 stop_xvfb() {
     [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null && wait "$XVFB_PID" 2>/dev/null
     XVFB_PID=""
