@@ -197,6 +197,57 @@ TEST(MainDialogTest, InitialState)
     });
 }
 
+// Pixels of the highlight colour in the left and right halves of a window,
+// as painted on the screen.
+static std::pair<int, int> HighlightPixels(HWND hWnd)
+{
+    ::RedrawWindow(hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    RECT rc;
+    ::GetClientRect(hWnd, &rc);
+    int cx = rc.right, cy = rc.bottom;
+    BITMAPINFO bmi = {};
+    bmi.bmiHeader = {sizeof(BITMAPINFOHEADER), cx, -cy, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* pvBits = nullptr;
+    HDC hdcWindow = ::GetDC(hWnd);
+    HDC hdcMem = ::CreateCompatibleDC(hdcWindow);
+    HBITMAP hbm = ::CreateDIBSection(hdcWindow, &bmi, DIB_RGB_COLORS, &pvBits, nullptr, 0);
+    HGDIOBJ hOld = ::SelectObject(hdcMem, hbm);
+    ::BitBlt(hdcMem, 0, 0, cx, cy, hdcWindow, 0, 0, SRCCOPY);
+    ::GdiFlush();
+    COLORREF cr = ::GetSysColor(COLOR_HIGHLIGHT);
+    DWORD dwHighlight = (GetRValue(cr) << 16) | (GetGValue(cr) << 8) | GetBValue(cr);
+    std::pair<int, int> counts(0, 0);
+    const DWORD* pdw = static_cast<const DWORD*>(pvBits);
+    for (int y = 0; y < cy; y++)
+        for (int x = 0; x < cx; x++)
+            if ((pdw[y * cx + x] & 0xFFFFFF) == dwHighlight)
+                ++(x < cx / 2 ? counts.first : counts.second);
+    ::SelectObject(hdcMem, hOld);
+    ::DeleteObject(hbm);
+    ::DeleteDC(hdcMem);
+    ::ReleaseDC(hWnd, hdcWindow);
+    return counts;
+}
+
+// The slider's selection is the playback progress: it must show.
+TEST(MainDialogTest, SliderShowsItsSelection)
+{
+    RunMainDialog([](HWND hDlg) {
+        HWND hSlider = ::GetDlgItem(hDlg, IDC_SLIDER);
+        ::SendMessageW(hSlider, TBM_SETSEL, TRUE, MAKELPARAM(0, 0));
+        auto none = HighlightPixels(hSlider);
+        EXPECT_EQ(0, none.first + none.second);
+        ::SendMessageW(hSlider, TBM_SETSEL, TRUE, MAKELPARAM(0, 400));
+        auto part = HighlightPixels(hSlider);
+        EXPECT_GT(part.first, 0);
+        EXPECT_EQ(0, part.second);
+        ::SendMessageW(hSlider, TBM_SETSEL, TRUE, MAKELPARAM(0, 1000));
+        auto all = HighlightPixels(hSlider);
+        EXPECT_GT(all.second, 0);
+        Close(hDlg);
+    });
+}
+
 TEST(MainDialogTest, EnableControlsFollowsTheGraph)
 {
     CHostedDialog<CMainDialog> dlg;

@@ -1,6 +1,7 @@
 #include "MainDialog.h"
 
 #include <commctrl.h>
+#include <uxtheme.h>
 
 #include "dshow/DeviceEnum.h"
 #include "ui/ErrorMessageBox.h"
@@ -32,6 +33,12 @@ namespace {
 
 const wchar_t szNotSelected[] = L"Not selected";
 
+bool IsWine()
+{
+    HMODULE hNtdll = ::GetModuleHandleW(L"ntdll.dll");
+    return hNtdll != nullptr && ::GetProcAddress(hNtdll, "wine_get_version") != nullptr;
+}
+
 } // namespace
 
 CMainDialog::CMainDialog() : m_szGrfFile()
@@ -55,6 +62,10 @@ LRESULT CMainDialog::OnInitDialog(UINT /*uMsg*/, WPARAM /*wParam*/, LPARAM /*lPa
     BOOL bInit = ::InitCommonControlsEx(&icc);
     ATLASSERT(bInit);
     (void)bInit;
+    // The slider's selection is the playback progress, and Wine draws a
+    // themed trackbar without it; the classic look there shows it.
+    if (IsWine())
+        ::SetWindowTheme(GetDlgItem(IDC_SLIDER), L" ", L" ");
 
     // Centred horizontally, bottom edge on the bottom of the work area.
     RECT rcWork = {}, rc = {};
