@@ -1,10 +1,10 @@
 #include "MainDialog.h"
 
 #include <commctrl.h>
-#include <uxtheme.h>
 
 #include "dshow/DeviceEnum.h"
 #include "ui/ErrorMessageBox.h"
+#include "ui/SliderSelection.h"
 
 const wchar_t CMainDialog::s_szDefaultGrfFile[] = L"C:\\Corvasta\\Corvasta.grf";
 
@@ -33,12 +33,6 @@ namespace {
 
 const wchar_t szNotSelected[] = L"Not selected";
 
-bool IsWine()
-{
-    HMODULE hNtdll = ::GetModuleHandleW(L"ntdll.dll");
-    return hNtdll != nullptr && ::GetProcAddress(hNtdll, "wine_get_version") != nullptr;
-}
-
 } // namespace
 
 CMainDialog::CMainDialog() : m_szGrfFile()
@@ -62,10 +56,7 @@ LRESULT CMainDialog::OnInitDialog(UINT /*uMsg*/, WPARAM /*wParam*/, LPARAM /*lPa
     BOOL bInit = ::InitCommonControlsEx(&icc);
     ATLASSERT(bInit);
     (void)bInit;
-    // The slider's selection is the playback progress, and Wine draws a
-    // themed trackbar without it; the classic look there shows it.
-    if (IsWine())
-        ::SetWindowTheme(GetDlgItem(IDC_SLIDER), L" ", L" ");
+    ShowSliderSelection(GetDlgItem(IDC_SLIDER));
 
     // Centred horizontally, bottom edge on the bottom of the work area.
     RECT rcWork = {}, rc = {};
