@@ -3,6 +3,8 @@
 #include <dshow.h>
 #include <strsafe.h>
 
+#include "framework/OnDemand.h"
+
 namespace {
 
 struct DSErrorText
@@ -144,8 +146,11 @@ DWORD GetDirectShowErrorText(HRESULT hr, wchar_t* pszBuf, DWORD cchMax)
         return 0;
     pszBuf[0] = L'\0';
 
+    // The platform's texts live in quartz.dll, loaded for the first error
+    // shown rather than at every start.
+    static const auto pfnAMGetErrorText = OnDemand<decltype(&::AMGetErrorTextW)>(L"quartz.dll", "AMGetErrorTextW");
     wchar_t szPlatform[MAX_ERROR_TEXT_LEN] = L"";
-    DWORD cch = ::AMGetErrorTextW(hr, szPlatform, MAX_ERROR_TEXT_LEN);
+    DWORD cch = pfnAMGetErrorText != nullptr ? pfnAMGetErrorText(hr, szPlatform, MAX_ERROR_TEXT_LEN) : 0;
     const wchar_t* pszText = (cch > 0 && !IsGenericText(hr, szPlatform)) ? szPlatform : FindTableText(hr);
     if (pszText == nullptr)
         return 0;

@@ -5,6 +5,7 @@
 #include <strsafe.h>
 #include <string>
 
+#include "framework/OnDemand.h"
 #include "ui/StunServers.h"
 
 LRESULT CMainDialog::OnLoad(WORD /*wNotifyCode*/, WORD /*wID*/, HWND /*hWndCtl*/, BOOL& /*bHandled*/)
@@ -32,8 +33,11 @@ bool CMainDialog::SelectGrfFile(wchar_t* pszFile)
     ofn.lpstrTitle = L"Select GRF file or All file";
     ofn.lpstrDefExt = L"grf";
     ofn.Flags = OFN_EXPLORER | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
+    // Loaded for the first Load..., not at every start.
+    static const auto pfnGetOpenFileName =
+        OnDemand<decltype(&::GetOpenFileNameW)>(L"comdlg32.dll", "GetOpenFileNameW");
     // A failure of the dialog itself counts as a cancelled choice.
-    return ::GetOpenFileNameW(&ofn) == TRUE;
+    return pfnGetOpenFileName != nullptr && pfnGetOpenFileName(&ofn) == TRUE;
 }
 
 LRESULT CMainDialog::OnGrfFileChange(WORD /*wNotifyCode*/, WORD /*wID*/, HWND /*hWndCtl*/, BOOL& /*bHandled*/)
