@@ -1,6 +1,7 @@
 #include "BareHost.h"
 
 #include "BareGraph.h"
+#include "graph/Graph.h"
 
 namespace {
 
@@ -14,7 +15,13 @@ LRESULT CALLBACK HostProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
     switch (uMsg)
     {
     case WM_BAREBUILD:
-        return BuildBareGraph(g_spGraph, hWnd, WM_BAREGRAPHNOTIFY);
+    {
+        HRESULT hr = BuildBareGraph(g_spGraph, hWnd, WM_BAREGRAPHNOTIFY);
+        wchar_t szAddr[256] = L"";
+        if (SUCCEEDED(hr) && wParam == 1)
+            hr = GetHostAddr(szAddr, ARRAYSIZE(szAddr));
+        return hr;
+    }
     case WM_BAREGRAPHNOTIFY:
     {
         // Taken off the queue and dropped: the host only keeps the graph.

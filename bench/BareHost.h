@@ -8,7 +8,8 @@
 // The host window's class; WM_COMMAND IDCANCEL ends the host.
 const wchar_t szBareHostClass[] = L"CorvastaBareHost";
 // Sent by the benchmark: releases the graph and builds it anew; answers the
-// build's HRESULT.
+// build's HRESULT. With wParam 1 the build also looks up the machine's
+// address as the harness's build must, to show the served URL.
 const UINT WM_BAREBUILD = WM_APP + 1;
 
 enum EBareStart
