@@ -250,7 +250,9 @@ int wmain(int argc, wchar_t** argv)
             ::GetExitCodeProcess(p.pi.hProcess, &dwExit);
             std::printf("start %d of %s: %s\n", i + 1,
                         nSide == 0 ? "the program" : nSide == 1 ? "the bare dialog" : "the bare dialog with lists",
-                        dwExit == STILL_ACTIVE ? "no window after 30 s" : "ended before its window appeared");
+                        p.pi.hProcess == nullptr    ? "could not be started"
+                        : dwExit == STILL_ACTIVE ? "no window after 30 s"
+                                                 : "ended before its window appeared");
             NotMeasured(nSide == 0 ? "the program's window did not appear" : "the bare dialog did not appear");
             break;
         }
