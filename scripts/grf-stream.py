@@ -3,7 +3,8 @@
 
 A .grf file is a compound file (structured storage); the stream is what the
 format library reads. Used to seed the fuzzing corpus from real files:
-    scripts/grf-stream.py file.grf > grf/fuzz/corpus/seed-file.bin
+    scripts/grf-stream.py tests/fixtures/grf/F.grf > grf/fuzz/corpus/seed-F.bin
+(scripts/fuzz does this for every file there).
 """
 import struct
 import sys

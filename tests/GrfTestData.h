@@ -1,5 +1,5 @@
 // Data for the saved-graph format tests: the real files of the fixtures
-// folder (../shared/fixtures/grf beside the source tree), the kept fuzzing
+// folder (tests/fixtures/grf), the kept fuzzing
 // corpus (grf/fuzz/corpus), and hand-made streams.
 #pragma once
 

@@ -52,6 +52,6 @@ private:
     std::wstring m_path;
 };
 
-// The folder of the real saved graph files (shared/fixtures/grf beside the
-// source tree), as a Windows path ending in a separator.
+// The folder of the real saved graph files (tests/fixtures/grf), as a
+// Windows path ending in a separator.
 std::wstring FixtureFolder();
