@@ -14,10 +14,11 @@ WINESERVER=/usr/lib/wine/wineserver
 # mingw-w64-tools: widl; libwine-dev: the platform's IDL files it reads.
 # nsis, zip: the packages for Windows users (scripts/package).
 # chromium, python3: the viewer page's test in a real browser; nodejs: its
-# script's own tests.
+# script's own tests. ffmpeg: decoders that are not ours for the encoders'
+# captures.
 PACKAGES=(g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64 mingw-w64-tools
           libwine-dev cmake ninja-build googletest wine wine64 xvfb x11-utils imagemagick
-          nsis zip chromium python3 nodejs)
+          nsis zip chromium python3 nodejs ffmpeg)
 
 log() { printf '%s\n' "$*" >&2; }
 

@@ -40,6 +40,9 @@ struct QS_ENCODER_STATUS
 struct IQSEncoderStatus : public IUnknown
 {
     virtual HRESULT STDMETHODCALLTYPE GetStatus(QS_ENCODER_STATUS* pStatus) = 0;
+    // openh264's name and version as it reports them, and its last error
+    // (empty when none); the caller frees both with SysFreeString.
+    virtual HRESULT STDMETHODCALLTYPE GetLibrary(BSTR* pbstrVersion, BSTR* pbstrError) = 0;
 };
 #define UUID_IQSEncoderStatus 0xe2764848, 0x76db, 0x4095, 0xb5, 0x3c, 0xd0, 0xe3, 0x7a, 0xec, 0x33, 0x25
 CORVASTA_UUID_DECL(IQSEncoderStatus, UUID_IQSEncoderStatus)

@@ -1,12 +1,20 @@
 #include "OpusEncoderFilter.h"
 
 #include "AudioTypes.h"
+#include "CodecLibrary.h"
 #include "EncoderIds.h"
-#include "G711.h"
+
+#include <opus/opus.h>
+
+#include <cwchar>
 
 const wchar_t COpusEncoder::c_szName[] = L"Ormidex Opus Encoder";
 
 namespace {
+
+const LONG c_nDefaultBitrate = 64000;
+// libopus's largest packet for one frame.
+const long c_cbMaxPacket = 1275;
 
 bool IsOpusRate(DWORD nSamplesPerSec)
 {
@@ -14,12 +22,31 @@ bool IsOpusRate(DWORD nSamplesPerSec)
            nSamplesPerSec == 24000 || nSamplesPerSec == 48000;
 }
 
+bool IsBitrate(LONG nBitrate)
+{
+    return nBitrate >= 6000 && nBitrate <= 510000;
+}
+
+std::wstring Widen(const char* psz)
+{
+    std::wstring text;
+    for (; psz != nullptr && *psz != '\0'; ++psz)
+        text += static_cast<wchar_t>(static_cast<unsigned char>(*psz));
+    return text;
+}
+
 } // namespace
 
 COpusEncoder::COpusEncoder()
-    : CKitTransformFilter(c_szName, CLSID_OrmidexOpusEncoder), m_bTimeKnown(false),
-      m_tNextFrame(0)
+    : CKitTransformFilter(c_szName, CLSID_OrmidexOpusEncoder), m_pCodec(nullptr),
+      m_nCodecBitrate(0), m_bTimeKnown(false), m_tNextFrame(0), m_nBitrate(c_nDefaultBitrate),
+      m_cPackets(0)
 {
+}
+
+COpusEncoder::~COpusEncoder()
+{
+    CloseCodec();
 }
 
 HRESULT COpusEncoder::Init()
@@ -29,18 +56,40 @@ HRESULT COpusEncoder::Init()
     return hr;
 }
 
-BYTE COpusEncoder::TocByte(DWORD nSamplesPerSec, WORD nChannels)
+void* COpusEncoder::GetInterface(REFIID riid)
 {
-    // CELT configurations of 20 ms: narrow, wide, super-wide and full band.
-    BYTE bConfig = nSamplesPerSec <= 8000 ? 19 : nSamplesPerSec <= 16000 ? 23
-                 : nSamplesPerSec <= 24000 ? 27 : 31;
-    return static_cast<BYTE>((bConfig << 3) | (nChannels == 2 ? 0x04 : 0x00));
+    KIT_INTERFACE(IOpusEncoderSettings);
+    return CKitTransformFilter::GetInterface(riid);
+}
+
+void COpusEncoder::SetError(const std::wstring& error)
+{
+    CKitAutoLock lock(m_csError);
+    m_error = error;
+}
+
+std::wstring COpusEncoder::Error() const
+{
+    CKitAutoLock lock(m_csError);
+    return m_error;
 }
 
 HRESULT COpusEncoder::CheckInputType(const AM_MEDIA_TYPE* pmt)
 {
     const WAVEFORMATEX* pwfx = Pcm16Format(pmt);
-    return pwfx && IsOpusRate(pwfx->nSamplesPerSec) ? S_OK : VFW_E_TYPE_NOT_ACCEPTED;
+    if (pwfx == nullptr)
+        return VFW_E_TYPE_NOT_ACCEPTED;
+    if (!IsOpusRate(pwfx->nSamplesPerSec))
+    {
+        wchar_t sz[128];
+        swprintf(sz, ARRAYSIZE(sz), L"%lu Hz refused: Opus takes 8, 12, 16, 24 or 48 kHz",
+                 pwfx->nSamplesPerSec);
+        SetError(sz);
+        ::OutputDebugStringW((FaultName() + L": " + sz + L"\n").c_str());
+        return VFW_E_TYPE_NOT_ACCEPTED;
+    }
+    SetError(std::wstring());
+    return S_OK;
 }
 
 size_t COpusEncoder::FrameSamples() const
@@ -49,25 +98,71 @@ size_t COpusEncoder::FrameSamples() const
     return static_cast<size_t>(pwfx->nSamplesPerSec / 50) * pwfx->nChannels;
 }
 
+// The format keeps the input's rate and channels; a receiver plays Opus at
+// 48 kHz whatever rate it was coded from.
 HRESULT COpusEncoder::GetOutputType(ULONG iPosition, CMediaType* pmt)
 {
     const WAVEFORMATEX* pwfxIn = Pcm16Format(&InputPin()->MediaType());
     if (iPosition > 0 || pwfxIn == nullptr)
         return VFW_S_NO_MORE_ITEMS;
-    DWORD cbPacket = static_cast<DWORD>(1 + FrameSamples());
     return MakeAudioType(pmt, MEDIASUBTYPE_StandinOpus, c_wWaveFormatOpus, pwfxIn->nSamplesPerSec,
-                         pwfxIn->nChannels, 0, 0, cbPacket * 50);
+                         pwfxIn->nChannels, 0, 0, static_cast<DWORD>(m_nBitrate / 8));
 }
 
 HRESULT COpusEncoder::GetOutputBufferSize(ALLOCATOR_PROPERTIES* pRequest)
 {
     pRequest->cBuffers = 8;
-    pRequest->cbBuffer = static_cast<long>(1 + FrameSamples());
+    pRequest->cbBuffer = c_cbMaxPacket;
     return S_OK;
+}
+
+STDMETHODIMP COpusEncoder::GetStatus(OPUS_ENCODER_STATUS* pStatus)
+{
+    if (pStatus == nullptr)
+        return E_POINTER;
+    pStatus->nBitrate = m_nBitrate;
+    pStatus->cPackets = m_cPackets;
+    return S_OK;
+}
+
+STDMETHODIMP COpusEncoder::SetBitrate(LONG nBitrate)
+{
+    if (!IsBitrate(nBitrate))
+        return E_INVALIDARG;
+    m_nBitrate = nBitrate;
+    return S_OK;
+}
+
+STDMETHODIMP COpusEncoder::GetLibrary(BSTR* pbstrVersion, BSTR* pbstrError)
+{
+    return CopyLibraryStrings(Widen(opus_get_version_string()), Error(), pbstrVersion, pbstrError);
+}
+
+HRESULT COpusEncoder::OpenCodec()
+{
+    const WAVEFORMATEX* pwfx = Pcm16Format(&InputPin()->MediaType());
+    int nError = OPUS_OK;
+    m_pCodec = opus_encoder_create(static_cast<opus_int32>(pwfx->nSamplesPerSec), pwfx->nChannels,
+                                   OPUS_APPLICATION_AUDIO, &nError);
+    if (m_pCodec == nullptr)
+    {
+        SetError(L"opus_encoder_create: " + Widen(opus_strerror(nError)));
+        return E_FAIL;
+    }
+    m_nCodecBitrate = 0;
+    return S_OK;
+}
+
+void COpusEncoder::CloseCodec()
+{
+    if (m_pCodec != nullptr)
+        opus_encoder_destroy(m_pCodec);
+    m_pCodec = nullptr;
 }
 
 void COpusEncoder::OnStreamReset()
 {
+    CloseCodec();
     m_pending.clear();
     m_bTimeKnown = false;
     m_tNextFrame = 0;
@@ -114,20 +209,30 @@ HRESULT COpusEncoder::OnEndOfStream()
 
 HRESULT COpusEncoder::DeliverFrame(const short* psFrame)
 {
+    HRESULT hr = S_OK;
+    if (m_pCodec == nullptr && FAILED(hr = OpenCodec()))
+        return hr;
+    const LONG nBitrate = m_nBitrate;
+    if (nBitrate != m_nCodecBitrate &&
+        opus_encoder_ctl(m_pCodec, OPUS_SET_BITRATE(static_cast<opus_int32>(nBitrate))) == OPUS_OK)
+        m_nCodecBitrate = nBitrate;
+
     CComPtr<IMediaSample> spOut;
-    HRESULT hr = OutputPin()->GetDeliveryBuffer(&spOut);
-    if (FAILED(hr))
+    if (FAILED(hr = OutputPin()->GetDeliveryBuffer(&spOut)))
         return hr;
     BYTE* pbOut = nullptr;
     if (FAILED(hr = spOut->GetPointer(&pbOut)))
         return hr;
-    size_t cFrame = FrameSamples();
-    if (static_cast<size_t>(spOut->GetSize()) < 1 + cFrame)
-        return VFW_E_BUFFER_OVERFLOW;
     const WAVEFORMATEX* pwfx = Pcm16Format(&InputPin()->MediaType());
-    pbOut[0] = TocByte(pwfx->nSamplesPerSec, pwfx->nChannels);
-    EncodeMuLaw(psFrame, cFrame, pbOut + 1);
-    spOut->SetActualDataLength(static_cast<long>(1 + cFrame));
+    opus_int32 cb = opus_encode(m_pCodec, psFrame, static_cast<int>(pwfx->nSamplesPerSec / 50), pbOut,
+                                spOut->GetSize());
+    if (cb < 0)
+    {
+        SetError(L"opus_encode: " + Widen(opus_strerror(cb)));
+        return E_FAIL;
+    }
+    ++m_cPackets;
+    spOut->SetActualDataLength(cb);
     REFERENCE_TIME tStart = m_tNextFrame, tEnd = m_tNextFrame + c_tFrame;
     spOut->SetTime(&tStart, &tEnd);
     spOut->SetSyncPoint(TRUE);

@@ -1,5 +1,7 @@
 #include "QSEncoderFilter.h"
 
+#include "CodecLibrary.h"
+
 const wchar_t CQSEncoder::c_szName[] = L"Ormidex QS Encoder";
 
 namespace {
@@ -24,8 +26,8 @@ bool IsBitrate(LONG nKbps)
     return nKbps >= 1 && nKbps <= 100000;
 }
 
-// The count of B frames between reference frames. The stand-in codes none
-// whatever is set; its default differs from the program's 0 so that a missing
+// The count of B frames between reference frames. openh264's constrained
+// baseline codes none whatever is set; the default differs from the program's 0 so that a missing
 // set-up call shows in its status.
 const LONG c_nDefaultBFrames = 2;
 bool IsBFrames(LONG nCount)
@@ -39,9 +41,22 @@ CQSEncoder::CQSEncoder()
     : CVideoEncoderFilter(c_szName, CLSID_OrmidexQSEncoder, MEDIASUBTYPE_StandinH264,
                           MAKEFOURCC('H', '2', '6', '4'), c_nKeyFrameInterval),
       m_nSupported(static_cast<LONG>(Faults().Setting(L"SupportedEncoders", QSEnc_H264_Any))),
-      m_nSelected(0), m_nTargetUsage(4), m_nBitrateKbps(c_nDefaultKbps), m_nBFrames(c_nDefaultBFrames)
+      m_nSelected(0), m_nTargetUsage(0), m_nBitrateKbps(c_nDefaultKbps), m_nBFrames(c_nDefaultBFrames)
 {
+    SetTargetUsageValue(4);
     SetOutputBitRate(static_cast<DWORD>(m_nBitrateKbps) * 1000);
+}
+
+int CQSEncoder::ComplexityOf(LONG nTargetUsage)
+{
+    return nTargetUsage <= 2 ? 2 : nTargetUsage <= 5 ? 1 : 0;
+}
+
+// Taken by the codec when the next stream starts.
+void CQSEncoder::SetTargetUsageValue(LONG nUsage)
+{
+    m_nTargetUsage = nUsage;
+    m_codec.SetComplexity(ComplexityOf(nUsage));
 }
 
 HRESULT CQSEncoder::Init()
@@ -86,7 +101,7 @@ STDMETHODIMP CQSEncoder::SetTargetUsage(LONG nUsage)
     if (!IsTargetUsage(nUsage))
         return E_INVALIDARG;
     CKitAutoLock lock(FilterLock());
-    m_nTargetUsage = nUsage;
+    SetTargetUsageValue(nUsage);
     return S_OK;
 }
 
@@ -148,7 +163,7 @@ HRESULT CQSEncoder::LoadSettings(CKitSettingsReader& reader)
     if (nSelected != 0 && (nSelected & m_nSupported) == 0)
         return E_INVALIDARG;
     m_nSelected = nSelected;
-    m_nTargetUsage = nTargetUsage;
+    SetTargetUsageValue(nTargetUsage);
     m_nBFrames = nBFrames;
     m_nBitrateKbps = nBitrateKbps;
     SetOutputBitRate(static_cast<DWORD>(nBitrateKbps) * 1000);
@@ -168,4 +183,9 @@ STDMETHODIMP CQSEncoder::GetStatus(QS_ENCODER_STATUS* pStatus)
     pStatus->cFrames = FramesCoded();
     pStatus->cKeyFrames = KeyFramesCoded();
     return S_OK;
+}
+
+STDMETHODIMP CQSEncoder::GetLibrary(BSTR* pbstrVersion, BSTR* pbstrError)
+{
+    return CopyLibraryStrings(m_codec.LibraryVersion(), CodecError(), pbstrVersion, pbstrError);
 }

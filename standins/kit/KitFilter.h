@@ -129,7 +129,7 @@ private:
     CKitPin* AddPinImpl(CKitPin* pPin);
     void DeactivatePins();
     std::vector<BYTE> SettingsRecord();
-    HRESULT ReadSettingsRecord(IStream* pStm, std::vector<BYTE>* pValues);
+    HRESULT ReadSettingsRecord(IStream* pStm, WORD* pwVersion, std::vector<BYTE>* pValues);
 
     LONG m_cRef;
     CLSID m_clsid;

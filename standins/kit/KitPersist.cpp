@@ -103,14 +103,17 @@ std::vector<BYTE> CKitFilter::SettingsRecord()
     return record;
 }
 
-HRESULT CKitFilter::ReadSettingsRecord(IStream* pStm, std::vector<BYTE>* pValues)
+HRESULT CKitFilter::ReadSettingsRecord(IStream* pStm, WORD* pwVersion, std::vector<BYTE>* pValues)
 {
     BYTE rgbHeader[c_cbKitSettingsHeader];
     HRESULT hr = ReadExactly(pStm, rgbHeader, sizeof(rgbHeader));
     if (FAILED(hr))
         return hr;
-    if (LoadLE(&rgbHeader[0], 4) != m_dwSettingsTag ||
-        LoadLE(&rgbHeader[4], 2) != m_wSettingsVersion)
+    // Records of earlier versions are read too: graphs saved before a filter
+    // kept more settings must still load.
+    *pwVersion = static_cast<WORD>(LoadLE(&rgbHeader[4], 2));
+    if (LoadLE(&rgbHeader[0], 4) != m_dwSettingsTag || *pwVersion == 0 ||
+        *pwVersion > m_wSettingsVersion)
         return VFW_E_INVALID_FILE_FORMAT;
     pValues->resize(static_cast<size_t>(LoadLE(&rgbHeader[6], 2)));
     if (pValues->empty())
@@ -137,10 +140,11 @@ STDMETHODIMP CKitFilter::Load(IStream* pStm)
     if (m_state != State_Stopped)
         return VFW_E_WRONG_STATE;
     std::vector<BYTE> values;
-    HRESULT hr = ReadSettingsRecord(pStm, &values);
+    WORD wVersion = 0;
+    HRESULT hr = ReadSettingsRecord(pStm, &wVersion, &values);
     if (FAILED(hr))
         return hr;
-    CKitSettingsReader reader(values.data(), values.size());
+    CKitSettingsReader reader(values.data(), values.size(), wVersion);
     if (FAILED(hr = LoadSettings(reader)))
         return hr;
     m_cleanSettings = SettingsRecord();

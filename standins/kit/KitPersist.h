@@ -34,10 +34,13 @@ private:
 class CKitSettingsReader
 {
 public:
-    CKitSettingsReader(const BYTE* pb, size_t cb)
-        : m_pb(pb), m_cb(cb), m_iNext(0), m_bShort(false)
+    CKitSettingsReader(const BYTE* pb, size_t cb, WORD wVersion)
+        : m_pb(pb), m_cb(cb), m_iNext(0), m_bShort(false), m_wVersion(wVersion)
     {
     }
+
+    // The version of the record, from 1 to the filter's own.
+    WORD Version() const { return m_wVersion; }
 
     LONG GetLong();
     double GetDouble();
@@ -51,4 +54,5 @@ private:
     size_t m_cb;
     size_t m_iNext;
     bool m_bShort;
+    WORD m_wVersion;
 };

@@ -96,6 +96,9 @@ HRESULT CKitTransformFilter::ProcessSample(IMediaSample* pIn)
     CopySampleProps(pIn, spOut);
     if (FAILED(hr = Transform(pIn, spOut)))
         return hr;
+    // S_FALSE: the input gave nothing to deliver (an encoder held it back).
+    if (hr == S_FALSE)
+        return S_OK;
     return m_pOutput->Deliver(spOut);
 }
 

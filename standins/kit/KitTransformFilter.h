@@ -59,7 +59,8 @@ protected:
     virtual HRESULT CheckOutputType(const AM_MEDIA_TYPE* pmt);
     // Fills cBuffers and cbBuffer for the output allocator.
     virtual HRESULT GetOutputBufferSize(ALLOCATOR_PROPERTIES* pRequest) = 0;
-    // One input sample; by default one output sample made by Transform().
+    // One input sample; by default one output sample made by Transform(),
+    // which answers S_FALSE when there is nothing to deliver.
     virtual HRESULT ProcessSample(IMediaSample* pIn);
     virtual HRESULT Transform(IMediaSample* pIn, IMediaSample* pOut);
     // Before the end of stream goes on downstream (deliver what is held back).

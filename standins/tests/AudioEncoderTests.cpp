@@ -1,11 +1,13 @@
 // The audio encoders: G.711 against the standard's code words, the CCITT
-// filters and the Opus packetiser fed by the generator in a graph.
+// filters and the Opus encoder fed by the generator in a graph.
 #include "StandinTestSupport.h"
 
 #include "FaultSwitch.h"
 #include "G711.h"
 #include "TestPattern.h"
 #include "EncoderIds.h"
+#include "EncoderCaptures.h"
+#include "OpusSettings.h"
 #include "dshow/MediaFormat.h"
 #include "components/Ormidex.h"
 
@@ -91,38 +93,69 @@ TEST_F(AudioEncoderTest, CcittEncodersCompandTheTone)
     }
 }
 
-TEST_F(AudioEncoderTest, OpusPacketisesTwentyMillisecondFramesToTheEnd)
+// A packet's TOC byte (RFC 6716, 3.1): one frame of 20 ms, in whichever
+// mode libopus chose, and the channel count.
+void ExpectOneTwentyMillisecondFrame(const std::vector<BYTE>& packet, bool bStereo)
 {
-    // 610 ms: the last of 31 frames is padded.
-    CFaultSwitch clip(L"Ormidex Video Generator", L"ClipLength", 610);
-    BuildChain(CLSID_OrmidexOpusEncoder, 48000);
-    EXPECT_EQ(MEDIASUBTYPE_StandinOpus, m_pSink->Input(0).mt.subtype);
-    // The clip's length reaches the graph through the encoder's output pin.
-    CComQIPtr<IMediaSeeking> spSeeking(m_spGraph);
-    LONGLONG llDuration = 0;
-    EXPECT_EQ(S_OK, spSeeking->GetDuration(&llDuration));
-    EXPECT_EQ(6100000, llDuration);
-    spSeeking.Release();
-    ASSERT_EQ(S_OK, Run());
-    ASSERT_EQ(S_OK, WaitForComplete());
-
-    CTestSinkInput input = m_pSink->Input(0);
-    ASSERT_EQ(31u, input.cSamples);
-    std::vector<short> tone(960);
-    FillTone(tone.data(), tone.size(), 960 * 7, 48000, 1000.0);
-    for (ULONG i = 0; i < input.cSamples; ++i)
-    {
-        ASSERT_EQ(961u, input.rgPayloads[i].size());
-        EXPECT_EQ(0xF8, input.rgPayloads[i][0]); // CELT full band, 20 ms, mono
-        EXPECT_EQ(static_cast<REFERENCE_TIME>(i) * 200000, input.rgStarts[i]);
-        EXPECT_TRUE(input.rgSyncPoints[i]);
-    }
-    for (size_t i = 0; i < tone.size(); ++i)
-        ASSERT_EQ(LinearToMuLaw(tone[i]), input.rgPayloads[7][1 + i]) << "sample " << i;
-    // 610 ms end: the last frame holds 10 ms of tone and 10 ms of silence.
-    EXPECT_EQ(LinearToMuLaw(0), input.rgPayloads[30][1 + 959]);
+    ASSERT_GE(packet.size(), 2u);
+    ASSERT_LE(packet.size(), 1275u);
+    BYTE bConfig = packet[0] >> 3;
+    bool bTwentyMs = bConfig < 12 ? bConfig % 4 == 1 : bConfig < 16 ? bConfig % 2 == 1 : bConfig % 4 == 3;
+    EXPECT_TRUE(bTwentyMs) << "config " << int(bConfig);
+    EXPECT_EQ(bStereo, (packet[0] & 0x04) != 0);
+    EXPECT_EQ(0, packet[0] & 0x03) << "one frame per packet";
 }
 
+// The clip's 610 ms become 31 real Opus packets of 20 ms, the last padded,
+// timed from the first sample. An independent decoder reads the capture
+// (tests/codecs/check-captures): Opus at 48 kHz and the generator's tone.
+TEST_F(AudioEncoderTest, OpusCodesTwentyMillisecondPacketsToTheEnd)
+{
+    struct
+    {
+        LONG nHz;
+        const wchar_t* pszCapture;
+    } rgCases[] = {{48000, L"opus-48k"}, {16000, L"opus-16k"}};
+    for (const auto& test : rgCases)
+    {
+        SCOPED_TRACE(test.nHz);
+        TearDown();
+        SetUp();
+        CFaultSwitch clip(L"Ormidex Video Generator", L"ClipLength", 610);
+        CComPtr<IBaseFilter> spEncoder = BuildChain(CLSID_OrmidexOpusEncoder, test.nHz);
+        CTestSinkInput connected = m_pSink->Input(0);
+        EXPECT_EQ(MEDIASUBTYPE_StandinOpus, connected.mt.subtype);
+        const WAVEFORMATEX* pwfx = GetWaveFormat(&connected.mt);
+        ASSERT_TRUE(pwfx != nullptr);
+        EXPECT_EQ(c_wWaveFormatOpus, pwfx->wFormatTag);
+        EXPECT_EQ(static_cast<DWORD>(test.nHz), pwfx->nSamplesPerSec);
+        EXPECT_EQ(1, pwfx->nChannels);
+        // The clip's length reaches the graph through the encoder's output pin.
+        CComQIPtr<IMediaSeeking> spSeeking(m_spGraph);
+        LONGLONG llDuration = 0;
+        EXPECT_EQ(S_OK, spSeeking->GetDuration(&llDuration));
+        EXPECT_EQ(6100000, llDuration);
+        spSeeking.Release();
+        ASSERT_EQ(S_OK, Run());
+        ASSERT_EQ(S_OK, WaitForComplete());
+
+        CTestSinkInput input = m_pSink->Input(0);
+        ASSERT_EQ(31u, input.cSamples);
+        for (ULONG i = 0; i < input.cSamples; ++i)
+        {
+            ExpectOneTwentyMillisecondFrame(input.rgPayloads[i], false);
+            EXPECT_EQ(static_cast<REFERENCE_TIME>(i) * 200000, input.rgStarts[i]);
+            EXPECT_TRUE(input.rgSyncPoints[i]);
+        }
+        CComQIPtr<IOpusEncoderSettings> spSettings(spEncoder);
+        OPUS_ENCODER_STATUS status = {};
+        ASSERT_EQ(S_OK, spSettings->GetStatus(&status));
+        EXPECT_EQ(31u, status.cPackets);
+        WriteAudioCapture(test.pszCapture, input.rgPayloads, 1, static_cast<DWORD>(test.nHz), 1000);
+    }
+}
+
+// The rate is refused when the pins connect, and the page can say why.
 TEST_F(AudioEncoderTest, OpusRefusesRatesOpusDoesNotHave)
 {
     m_spGenerator.Attach(Add(CLSID_OrmidexVideoGenerator, L"Ormidex Video Generator").Detach());
@@ -130,6 +163,20 @@ TEST_F(AudioEncoderTest, OpusRefusesRatesOpusDoesNotHave)
     ASSERT_EQ(S_OK, spControl->SetSamplingRate(44100));
     CComPtr<IBaseFilter> spEncoder = Add(CLSID_OrmidexOpusEncoder, L"Opus");
     EXPECT_EQ(VFW_E_NO_ACCEPTABLE_TYPES, Connect(m_spGenerator, L"Audio", spEncoder, L"Input"));
+    CComQIPtr<IOpusEncoderSettings> spSettings(spEncoder);
+    CComBSTR bstrVersion, bstrError;
+    ASSERT_EQ(S_OK, spSettings->GetLibrary(&bstrVersion, &bstrError));
+    EXPECT_STREQ(L"libopus 1.3.1", bstrVersion);
+    EXPECT_STREQ(L"44100 Hz refused: Opus takes 8, 12, 16, 24 or 48 kHz", bstrError);
+    // A rate Opus takes connects, and the refusal is no longer the news.
+    ASSERT_EQ(S_OK, spControl->SetSamplingRate(24000));
+    EXPECT_EQ(S_OK, Connect(m_spGenerator, L"Audio", spEncoder, L"Input"));
+    bstrVersion.Empty();
+    bstrError.Empty();
+    ASSERT_EQ(S_OK, spSettings->GetLibrary(&bstrVersion, &bstrError));
+    EXPECT_EQ(0u, bstrError.Length());
+    EXPECT_EQ(E_INVALIDARG, spSettings->SetBitrate(5999));
+    EXPECT_EQ(S_OK, spSettings->SetBitrate(32000));
 }
 
 TEST(AudioEncoderPagesTest, OnlyTheCcittEncodersHaveNoPages)

@@ -11,6 +11,7 @@
 #include "dshow/PersistBytes.h"
 #include "components/Ormidex.h"
 #include "components/VP8Encoder.h"
+#include "VP8Settings.h"
 
 #include <algorithm>
 #include <cstring>
@@ -182,7 +183,8 @@ TEST(GeneratorRecordTest, MalformedRecordsAreRefusedAndChangeNothing)
         {"half a header", [](std::vector<BYTE>& r) { r.resize(4); }},
         {"values cut short", [](std::vector<BYTE>& r) { r.resize(r.size() - 2); }},
         {"another filter's tag", [&](std::vector<BYTE>& r) { r = qsRecord; }},
-        {"another version", [](std::vector<BYTE>& r) { r[4] = 2; }},
+        {"a later version", [](std::vector<BYTE>& r) { r[4] = 2; }},
+        {"version 0", [](std::vector<BYTE>& r) { r[4] = 0; }},
         {"size beyond the bytes", [](std::vector<BYTE>& r) { r[6] = 34; }},
         {"size short of the values", [](std::vector<BYTE>& r) { r[6] = 28; r.resize(36); }},
         {"values past the size", [](std::vector<BYTE>& r) { r[6] = 36; r.resize(44, 0); }},
@@ -330,27 +332,50 @@ TEST_F(StandinGraphTest, QSSettingsComeBackInANewEncoder)
     EXPECT_EQ(4000, status.nBitrateKbps);
 }
 
-TEST(EncoderRecordTest, VP8DeadlineComesBackInANewEncoder)
+// Version 2 keeps the deadline, the bit rate and the key-frame interval;
+// a version 1 record (the deadline alone, from graphs saved before) still
+// loads, with the other two at their defaults.
+TEST(EncoderRecordTest, VP8SettingsComeBackInANewEncoder)
 {
     CComPtr<IBaseFilter> spSaved = NewStandin(CLSID_VP8Encoder);
     CComQIPtr<IVP8Encoder> spEncoder(spSaved);
+    CComQIPtr<IVP8EncoderSettings> spSettings(spSaved);
     ASSERT_EQ(S_OK, spEncoder->SetDeadline(1));
+    ASSERT_EQ(S_OK, spSettings->SetBitrate(750));
+    ASSERT_EQ(S_OK, spSettings->SetKeyFrameInterval(90));
     std::vector<BYTE> record;
     ASSERT_EQ(S_OK, SavePersistBytes(spSaved, &record));
-    EXPECT_EQ(12u, record.size());
+    EXPECT_EQ(20u, record.size());
     EXPECT_EQ(record.size(), SizeMax(spSaved));
 
     CComPtr<IBaseFilter> spLoaded = NewStandin(CLSID_VP8Encoder);
     ASSERT_EQ(S_OK, LoadPersistBytes(spLoaded, record));
-    spEncoder = spLoaded;
-    int nDeadline = -1;
-    ASSERT_EQ(S_OK, spEncoder->GetDeadline(&nDeadline));
-    EXPECT_EQ(1, nDeadline);
+    spSettings = spLoaded;
+    VP8_ENCODER_STATUS status = {};
+    ASSERT_EQ(S_OK, spSettings->GetStatus(&status));
+    EXPECT_EQ(1, status.nDeadline);
+    EXPECT_EQ(750, status.nBitrateKbps);
+    EXPECT_EQ(90, status.nKeyFrameInterval);
 
-    record[11] = 0x80; // a negative deadline
-    EXPECT_EQ(VFW_E_INVALID_FILE_FORMAT, LoadPersistBytes(spLoaded, record));
-    ASSERT_EQ(S_OK, spEncoder->GetDeadline(&nDeadline));
-    EXPECT_EQ(1, nDeadline);
+    std::vector<BYTE> rgNegative = record;
+    rgNegative[11] = 0x80; // a negative deadline
+    EXPECT_EQ(VFW_E_INVALID_FILE_FORMAT, LoadPersistBytes(spLoaded, rgNegative));
+    std::vector<BYTE> rgNoInterval = record;
+    std::fill(rgNoInterval.begin() + 16, rgNoInterval.end(), 0);
+    EXPECT_EQ(VFW_E_INVALID_FILE_FORMAT, LoadPersistBytes(spLoaded, rgNoInterval));
+    ASSERT_EQ(S_OK, spSettings->GetStatus(&status));
+    EXPECT_EQ(1, status.nDeadline);
+    EXPECT_EQ(90, status.nKeyFrameInterval);
+
+    // 'VP8E', version 1, 4 bytes: a deadline of 0.
+    const std::vector<BYTE> rgVersion1 = {'V', 'P', '8', 'E', 1, 0, 4, 0, 0, 0, 0, 0};
+    CComPtr<IBaseFilter> spOld = NewStandin(CLSID_VP8Encoder);
+    ASSERT_EQ(S_OK, LoadPersistBytes(spOld, rgVersion1));
+    spSettings = spOld;
+    ASSERT_EQ(S_OK, spSettings->GetStatus(&status));
+    EXPECT_EQ(0, status.nDeadline);
+    EXPECT_EQ(1000, status.nBitrateKbps);
+    EXPECT_EQ(60, status.nKeyFrameInterval);
 }
 
 } // namespace

@@ -2,15 +2,32 @@
 
 #include "dshow/MediaFormat.h"
 
+namespace {
+
+const REFERENCE_TIME c_tDefaultFrame = 333333; // 30 fps when the type has no rate
+
+} // namespace
+
 CVideoEncoderFilter::CVideoEncoderFilter(const wchar_t* pszFaultName, REFCLSID clsid,
                                          REFGUID subtypeOut, DWORD dwFourCC,
                                          ULONG ulKeyFrameInterval)
     : CKitTransformFilter(pszFaultName, clsid), m_subtypeOut(subtypeOut), m_dwFourCC(dwFourCC),
       m_nKeyFrameInterval(ulKeyFrameInterval), m_dwBitRate(0), m_iSinceKey(0),
-      m_bKeyRequested(false), m_cFrames(0), m_cKeyFrames(0)
+      m_dwCodecBitRate(0), m_bKeyRequested(false), m_cFrames(0), m_cKeyFrames(0)
 {
-    DWORD dwInterval = Faults().Setting(L"KeyFrameInterval", ulKeyFrameInterval);
-    m_nKeyFrameInterval = dwInterval ? dwInterval : 1;
+    SetKeyFrameInterval(Faults().Setting(L"KeyFrameInterval", ulKeyFrameInterval));
+}
+
+std::wstring CVideoEncoderFilter::CodecError() const
+{
+    CKitAutoLock lock(m_csError);
+    return m_error;
+}
+
+void CVideoEncoderFilter::SetCodecError(const std::wstring& error)
+{
+    CKitAutoLock lock(m_csError);
+    m_error = error;
 }
 
 HRESULT CVideoEncoderFilter::CheckInputType(const AM_MEDIA_TYPE* pmt)
@@ -18,26 +35,24 @@ HRESULT CVideoEncoderFilter::CheckInputType(const AM_MEDIA_TYPE* pmt)
     const VIDEOINFOHEADER* pvi = GetVideoInfo(pmt);
     if (pmt->majortype != MEDIATYPE_Video || pvi == nullptr)
         return VFW_E_TYPE_NOT_ACCEPTED;
-    bool bYUY2 = pmt->subtype == MEDIASUBTYPE_YUY2;
-    if (!bYUY2 && pmt->subtype != MEDIASUBTYPE_RGB32)
+    if (pmt->subtype != MEDIASUBTYPE_YUY2 && pmt->subtype != MEDIASUBTYPE_RGB32)
         return VFW_E_TYPE_NOT_ACCEPTED;
     const BITMAPINFOHEADER& bmi = pvi->bmiHeader;
-    // Bottom-up RGB and top-down YUY2, as DIBs and capture sources give them.
-    if (bmi.biWidth < CFrameCoder::c_nScale || bmi.biHeight < CFrameCoder::c_nScale ||
-        bmi.biWidth > 8192 || bmi.biHeight > 8192)
+    // Bottom-up RGB and top-down YUY2, as DIBs and capture sources give them;
+    // 4:2:0 pictures need even sizes.
+    if (bmi.biWidth < 16 || bmi.biHeight < 16 || bmi.biWidth > 4096 || bmi.biHeight > 4096 ||
+        (bmi.biWidth | bmi.biHeight) & 1)
         return VFW_E_TYPE_NOT_ACCEPTED;
     return S_OK;
 }
 
-HRESULT CVideoEncoderFilter::CompleteConnect(CKitPin* pPin, IPin* pPeer)
+DWORD CVideoEncoderFilter::MaxCodedSize() const
 {
-    if (pPin == InputPin())
-    {
-        const VIDEOINFOHEADER* pvi = GetVideoInfo(&pPin->MediaType());
-        m_coder.SetSource(pvi->bmiHeader.biWidth, pvi->bmiHeader.biHeight,
-                          pPin->MediaType().subtype == MEDIASUBTYPE_YUY2);
-    }
-    return CKitTransformFilter::CompleteConnect(pPin, pPeer);
+    // A coded frame stays below its raw 4:2:0 picture; the headers of a key
+    // frame are the margin.
+    const VIDEOINFOHEADER* pvi = GetVideoInfo(&InputPin()->MediaType());
+    DWORD cPixels = static_cast<DWORD>(pvi->bmiHeader.biWidth * pvi->bmiHeader.biHeight);
+    return cPixels * 3 / 2 + 4096;
 }
 
 HRESULT CVideoEncoderFilter::GetOutputType(ULONG iPosition, CMediaType* pmt)
@@ -54,7 +69,7 @@ HRESULT CVideoEncoderFilter::GetOutputType(ULONG iPosition, CMediaType* pmt)
     pvi->dwBitRate = m_dwBitRate;
     pvi->bmiHeader.biCompression = m_dwFourCC;
     pvi->bmiHeader.biBitCount = 24;
-    pvi->bmiHeader.biSizeImage = m_coder.MaxCodedSize();
+    pvi->bmiHeader.biSizeImage = MaxCodedSize();
     pmt->majortype = MEDIATYPE_Video;
     pmt->subtype = m_subtypeOut;
     pmt->formattype = FORMAT_VideoInfo;
@@ -67,14 +82,40 @@ HRESULT CVideoEncoderFilter::GetOutputType(ULONG iPosition, CMediaType* pmt)
 HRESULT CVideoEncoderFilter::GetOutputBufferSize(ALLOCATOR_PROPERTIES* pRequest)
 {
     pRequest->cBuffers = 4;
-    pRequest->cbBuffer = static_cast<long>(m_coder.MaxCodedSize());
+    pRequest->cbBuffer = static_cast<long>(MaxCodedSize());
     return S_OK;
 }
 
+// A new stream starts with a new codec, and so with a key frame.
 void CVideoEncoderFilter::OnStreamReset()
 {
-    m_coder.Reset();
+    Codec().Close();
     m_iSinceKey = 0;
+}
+
+// The stream stops with hr; the codec's words stay for the property page.
+HRESULT CVideoEncoderFilter::CodecFailed(HRESULT hr)
+{
+    std::wstring error = Codec().LastError();
+    SetCodecError(error);
+    ::OutputDebugStringW((FaultName() + L": " + error + L"\n").c_str());
+    return hr;
+}
+
+HRESULT CVideoEncoderFilter::OpenCodec()
+{
+    const VIDEOINFOHEADER* pvi = GetVideoInfo(&InputPin()->MediaType());
+    VIDEO_CODEC_SETTINGS settings = {};
+    settings.nWidth = pvi->bmiHeader.biWidth;
+    settings.nHeight = pvi->bmiHeader.biHeight;
+    settings.tFrame = pvi->AvgTimePerFrame > 0 ? pvi->AvgTimePerFrame : c_tDefaultFrame;
+    settings.dwBitRate = m_dwBitRate;
+    m_picture.SetSize(settings.nWidth, settings.nHeight);
+    HRESULT hr = Codec().Open(settings);
+    if (FAILED(hr))
+        return CodecFailed(hr);
+    m_dwCodecBitRate = settings.dwBitRate;
+    return hr;
 }
 
 HRESULT CVideoEncoderFilter::Transform(IMediaSample* pIn, IMediaSample* pOut)
@@ -90,20 +131,42 @@ HRESULT CVideoEncoderFilter::Transform(IMediaSample* pIn, IMediaSample* pOut)
     if (static_cast<DWORD>(pIn->GetActualDataLength()) < pvi->bmiHeader.biSizeImage)
         return VFW_E_BUFFER_UNDERFLOW;
 
+    CVideoCodec& codec = Codec();
+    if (!codec.IsOpen() && FAILED(hr = OpenCodec()))
+        return hr;
+    if (m_dwCodecBitRate != m_dwBitRate && SUCCEEDED(codec.SetBitRate(m_dwBitRate)))
+        m_dwCodecBitRate = m_dwBitRate;
+    if (InputPin()->MediaType().subtype == MEDIASUBTYPE_YUY2)
+        m_picture.FromYUY2(pbIn);
+    else
+        m_picture.FromRGB32(pbIn);
+
     // A request is used up by any key frame, so that it brings at most one.
     bool bRequested = m_bKeyRequested.exchange(false);
     bool bKey = bRequested || m_iSinceKey == 0 || m_iSinceKey >= m_nKeyFrameInterval;
-    DWORD cb = m_coder.Encode(pbIn, bKey, pbOut, static_cast<DWORD>(pOut->GetSize()));
-    if (cb == 0)
+    REFERENCE_TIME tStart = 0, tEnd = 0;
+    pIn->GetTime(&tStart, &tEnd);
+    bool bCodedKey = false;
+    if (FAILED(hr = codec.Encode(m_picture, tStart, bKey, &m_coded, &bCodedKey)))
+        return CodecFailed(hr);
+    if (m_coded.empty())
+    {
+        // A dropped picture leaves a pending key frame pending.
+        if (bRequested)
+            m_bKeyRequested = true;
+        return S_FALSE;
+    }
+    if (m_coded.size() > static_cast<size_t>(pOut->GetSize()))
         return VFW_E_BUFFER_OVERFLOW;
-    if (bKey)
+    memcpy(pbOut, m_coded.data(), m_coded.size());
+    if (bCodedKey)
     {
         m_iSinceKey = 0;
         ++m_cKeyFrames;
     }
     ++m_iSinceKey;
     ++m_cFrames;
-    pOut->SetActualDataLength(static_cast<long>(cb));
-    pOut->SetSyncPoint(bKey);
+    pOut->SetActualDataLength(static_cast<long>(m_coded.size()));
+    pOut->SetSyncPoint(bCodedKey);
     return S_OK;
 }

@@ -1,16 +1,20 @@
 // The WebM VP8 Encoder Filter stand-in: a video compressor with the WebM
-// filter's IVP8Encoder (all 76 slots), output VP80, using the shared frame
-// coder. SetDeadline, GetDeadline and SetForceKeyframe work; every other
-// method answers E_NOTIMPL. A saved graph keeps the deadline.
+// filter's IVP8Encoder (all 76 slots), output VP80, coding real VP8 through
+// libvpx (VP8Codec.h). SetDeadline, GetDeadline and SetForceKeyframe work;
+// every other slot answers E_NOTIMPL. Its page sets the bit rate and the
+// key-frame interval (IVP8EncoderSettings); a saved graph keeps all three.
 #pragma once
 
 #include "VideoEncoderFilter.h"
 #include "components/VP8Encoder.h"
 
+#include "VP8Codec.h"
+#include "VP8Settings.h"
+
 #define VP8_RESERVED(n) \
     STDMETHODIMP Reserved##n() override { return E_NOTIMPL; }
 
-class CVP8Encoder : public CVideoEncoderFilter, public IVP8Encoder
+class CVP8Encoder : public CVideoEncoderFilter, public IVP8Encoder, public IVP8EncoderSettings
 {
 public:
     static const wchar_t c_szName[]; // "WebM VP8 Encoder Filter"
@@ -23,8 +27,7 @@ public:
     // IVP8Encoder
     STDMETHODIMP ApplySettings() override { return E_NOTIMPL; }
     STDMETHODIMP ResetSettings() override { return E_NOTIMPL; }
-    // Microseconds the encoder may spend on a frame; 0 asks for the best
-    // quality, 1 for real time (the only speed this coder has).
+    // Microseconds libvpx may spend on a frame: 0 best quality, 1 real time.
     STDMETHODIMP SetDeadline(int nDeadline) override;
     STDMETHODIMP GetDeadline(int* pnDeadline) override;
     STDMETHODIMP SetForceKeyframe() override;
@@ -43,13 +46,22 @@ public:
     VP8_RESERVED(68) VP8_RESERVED(69) VP8_RESERVED(70) VP8_RESERVED(71) VP8_RESERVED(72)
     VP8_RESERVED(73) VP8_RESERVED(74) VP8_RESERVED(75)
 
+    // IVP8EncoderSettings
+    STDMETHODIMP GetStatus(VP8_ENCODER_STATUS* pStatus) override;
+    STDMETHODIMP SetBitrate(LONG nKbps) override;
+    STDMETHODIMP SetKeyFrameInterval(LONG nFrames) override;
+    STDMETHODIMP GetLibrary(BSTR* pbstrVersion, BSTR* pbstrError) override;
+
 protected:
     void* GetInterface(REFIID riid) override;
+    CVideoCodec& Codec() override { return m_codec; }
     void SaveSettings(CKitSettingsWriter& writer) override;
     HRESULT LoadSettings(CKitSettingsReader& reader) override;
 
 private:
+    CVP8Codec m_codec;
     int m_nDeadline;
+    LONG m_nBitrateKbps;
 };
 
 #undef VP8_RESERVED
