@@ -10,6 +10,7 @@
 #include "dshow/MediaType.h"
 #include "components/VP8Encoder.h"
 #include "standins/encoders/EncoderIds.h"
+#include "standins/vp8/VP8Settings.h"
 #include "tests/remotegraph/RemoteGraph.h"
 #include "tests/remotegraph/StandinGraph.h"
 
@@ -177,6 +178,9 @@ Transcript QSEncoderCalls(IFilterGraph* pGraph)
         Number(status.nSupportedEncoders) + L" " + Number(status.nSelectedEncoder) + L" " +
             Number(status.nTargetUsage) + L" " + Number(status.nBitrateKbps) + L" " + Number(status.nBFrames) +
             L" " + Number(status.cFrames) + L" " + Number(status.cKeyFrames));
+    CComBSTR bsVersion, bsError;
+    hr = spStatus->GetLibrary(&bsVersion, &bsError);
+    Log(lines, L"GetLibrary", hr, Text(bsVersion) + L" " + Text(bsError));
     LogReservedSlots(lines, sp, {{5, 6}, {8, 12}, {14, 21}, {23, 27}});
     return lines;
 }
@@ -241,6 +245,22 @@ Transcript VP8EncoderCalls(IFilterGraph* pGraph)
     hr = sp->GetDeadline(&nDeadline);
     Log(lines, L"GetDeadline", hr, Number(nDeadline));
     LogReservedSlots(lines, sp, {{7, 56}, {58, 75}});
+
+    CComPtr<IVP8EncoderSettings> spSettings = Query<IVP8EncoderSettings>(lines, pGraph, szVP8EncoderFilter);
+    if (spSettings == nullptr)
+        return lines;
+    Log(lines, L"SetBitrate 800", spSettings->SetBitrate(800));
+    Log(lines, L"SetBitrate 0", spSettings->SetBitrate(0));
+    Log(lines, L"SetKeyFrameInterval 45", spSettings->SetKeyFrameInterval(45));
+    VP8_ENCODER_STATUS status;
+    memset(&status, 0xCC, sizeof(status));
+    hr = spSettings->GetStatus(&status);
+    Log(lines, L"GetStatus", hr,
+        Number(status.nDeadline) + L" " + Number(status.nBitrateKbps) + L" " + Number(status.nKeyFrameInterval) +
+            L" " + Number(status.cFrames) + L" " + Number(status.cKeyFrames));
+    CComBSTR bsVersion, bsError;
+    hr = spSettings->GetLibrary(&bsVersion, &bsError);
+    Log(lines, L"GetLibrary", hr, Text(bsVersion) + L" " + Text(bsError));
     return lines;
 }
 
@@ -293,7 +313,9 @@ TEST(ProxyRegistrationTest, EachInterfaceNamesTheProxyDllWithItsSlotCount)
         {L"{4BB13D88-3FC8-4EBE-9C94-BD7B80DB8391}", L"IServerAppFilter", L"12"},
         {L"{22935A92-1D7A-410D-90C3-8B868291E527}", L"IFilterVersion", L"8"},
         {L"{8DC3350F-8F3F-48B9-A1BA-2CF9C705937B}", L"IQSEncoder", L"29"},
-        {L"{E2764848-76DB-4095-B53C-D0E37AEC3325}", L"IQSEncoderStatus", L"4"},
+        {L"{E2764848-76DB-4095-B53C-D0E37AEC3325}", L"IQSEncoderStatus", L"5"},
+        {L"{5F1D2C3B-8E47-4A09-B61E-937C204DA86F}", L"IOpusEncoderSettings", L"6"},
+        {L"{7D0B6A2E-1F43-4C8E-8A5D-2E9601C47B3A}", L"IVP8EncoderSettings", L"7"},
         {L"{CE17DBD0-43DA-4F79-84E6-C9F0FDA160A1}", L"IVideoGenerator", L"40"},
         {L"{ED311151-5211-11DF-94AF-0026B977EEAA}", L"IVP8Encoder", L"76"},
     };
@@ -404,7 +426,7 @@ TEST_F(ProxyTest, ComponentInterfacesAnswerAsInProcess)
         {"IServerAppFilter, IFilterVersion", AppFilterAndVersionCalls},
         {"IQSEncoder, IQSEncoderStatus", QSEncoderCalls},
         {"IVideoGenerator", VideoGeneratorCalls},
-        {"IVP8Encoder", VP8EncoderCalls},
+        {"IVP8Encoder, IVP8EncoderSettings", VP8EncoderCalls},
     };
     for (const auto& test : rgCases)
     {
