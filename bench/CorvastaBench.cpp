@@ -9,8 +9,10 @@
 // client. Then the delay from "Show graph" to the graph editor showing the
 // graph, how the served stream and the dialog's statistics hold up under
 // load, and what the main dialog holds after long runs in this process.
+// Then each encoder's CPU in a graph against its codec library alone.
 // "CorvastaBench longrun" runs the long runs alone, "CorvastaBench ratios"
-// the figures against references alone; with CORVASTA_BENCH_PAIRS set, each
+// the figures against references alone, "CorvastaBench encoders" the
+// encoders alone; with CORVASTA_BENCH_PAIRS set, each
 // pair is printed before its line. The exit code is nonzero only when
 // something could not be measured.
 #include <winsock2.h>
@@ -30,6 +32,7 @@
 #include "tests/support/SavedGraphs.h"
 
 #include "BareHost.h"
+#include "EncoderLoad.h"
 #include "HostCpu.h"
 #include "LongRun.h"
 #include "StatusCell.h"
@@ -225,6 +228,8 @@ int wmain(int argc, wchar_t** argv)
         RunLongRuns(nLongRunCycles, nLongRunRefreshes);
         return 0;
     }
+    if (argc > 1 && std::wcscmp(argv[1], L"encoders") == 0)
+        return RunEncoderLoad() ? 0 : 1;
     bool bRatiosOnly = argc > 1 && std::wcscmp(argv[1], L"ratios") == 0;
     wchar_t szSelf[MAX_PATH];
     ::GetModuleFileNameW(nullptr, szSelf, MAX_PATH);
@@ -465,6 +470,8 @@ int wmain(int argc, wchar_t** argv)
         NotMeasured("the port stayed taken: no stream load");
     }
     p.Close();
+    if (!RunEncoderLoad())
+        g_bUnmeasured = true;
     RunLongRuns(nLongRunCycles, nLongRunRefreshes);
     return g_bUnmeasured ? 1 : 0;
 }

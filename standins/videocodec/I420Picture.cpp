@@ -39,21 +39,20 @@ void CI420Picture::FromRGB32(const BYTE* pbFrame)
         BYTE* pbY1 = pbY0 + StrideY();
         BYTE* pbU = U() + static_cast<size_t>(y / 2) * StrideUV();
         BYTE* pbV = V() + static_cast<size_t>(y / 2) * StrideUV();
+        // Each 2x2 block: four lumas, and the chroma of their mean.
         for (int x = 0; x < m_nWidth; x += 2)
         {
-            int r = 0, g = 0, b = 0;
-            for (const BYTE* pb : {pbTop + 4 * x, pbTop + 4 * x + 4, pbBottom + 4 * x, pbBottom + 4 * x + 4})
-            {
-                b += pb[0];
-                g += pb[1];
-                r += pb[2];
-            }
-            pbY0[x] = LumaOf(pbTop[4 * x + 2], pbTop[4 * x + 1], pbTop[4 * x]);
-            pbY0[x + 1] = LumaOf(pbTop[4 * x + 6], pbTop[4 * x + 5], pbTop[4 * x + 4]);
-            pbY1[x] = LumaOf(pbBottom[4 * x + 2], pbBottom[4 * x + 1], pbBottom[4 * x]);
-            pbY1[x + 1] = LumaOf(pbBottom[4 * x + 6], pbBottom[4 * x + 5], pbBottom[4 * x + 4]);
-            pbU[x / 2] = CbOf(r / 4, g / 4, b / 4);
-            pbV[x / 2] = CrOf(r / 4, g / 4, b / 4);
+            const BYTE* pa = pbTop + 4 * x;
+            const BYTE* pc = pbBottom + 4 * x;
+            pbY0[x] = LumaOf(pa[2], pa[1], pa[0]);
+            pbY0[x + 1] = LumaOf(pa[6], pa[5], pa[4]);
+            pbY1[x] = LumaOf(pc[2], pc[1], pc[0]);
+            pbY1[x + 1] = LumaOf(pc[6], pc[5], pc[4]);
+            int b = (pa[0] + pa[4] + pc[0] + pc[4]) / 4;
+            int g = (pa[1] + pa[5] + pc[1] + pc[5]) / 4;
+            int r = (pa[2] + pa[6] + pc[2] + pc[6]) / 4;
+            pbU[x / 2] = CbOf(r, g, b);
+            pbV[x / 2] = CrOf(r, g, b);
         }
     }
 }
