@@ -34,6 +34,7 @@
 #include "BareHost.h"
 #include "EncoderLoad.h"
 #include "HostCpu.h"
+#include "Median.h"
 #include "LongRun.h"
 #include "StatusCell.h"
 #include "StreamLoad.h"
@@ -62,12 +63,6 @@ double NowMs()
     LARGE_INTEGER now;
     ::QueryPerformanceCounter(&now);
     return 1000.0 * static_cast<double>(now.QuadPart) / static_cast<double>(freq.QuadPart);
-}
-
-double Median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0.0 : v[v.size() / 2];
 }
 
 std::wstring Text(HWND hWnd)

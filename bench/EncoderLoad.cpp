@@ -13,6 +13,7 @@
 #include "components/VP8Encoder.h"
 #include "H264Codec.h"
 #include "HostCpu.h"
+#include "Median.h"
 #include "TestPattern.h"
 #include "VP8Codec.h"
 #include "framework/atlbase.h"
@@ -44,12 +45,6 @@ double CpuMs()
         return std::wstring(sz);
     }();
     return HostCpuMs(self);
-}
-
-double Median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0.0 : v[v.size() / 2];
 }
 
 HRESULT Connect(IGraphBuilder* pGraph, IBaseFilter* pFrom, const wchar_t* pszOut, IBaseFilter* pTo)

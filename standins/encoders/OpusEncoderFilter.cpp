@@ -27,14 +27,6 @@ bool IsBitrate(LONG nBitrate)
     return nBitrate >= 6000 && nBitrate <= 510000;
 }
 
-std::wstring Widen(const char* psz)
-{
-    std::wstring text;
-    for (; psz != nullptr && *psz != '\0'; ++psz)
-        text += static_cast<wchar_t>(static_cast<unsigned char>(*psz));
-    return text;
-}
-
 } // namespace
 
 COpusEncoder::COpusEncoder()
@@ -135,7 +127,7 @@ STDMETHODIMP COpusEncoder::SetBitrate(LONG nBitrate)
 
 STDMETHODIMP COpusEncoder::GetLibrary(BSTR* pbstrVersion, BSTR* pbstrError)
 {
-    return CopyLibraryStrings(Widen(opus_get_version_string()), Error(), pbstrVersion, pbstrError);
+    return CopyLibraryStrings(WidenLibraryText(opus_get_version_string()), Error(), pbstrVersion, pbstrError);
 }
 
 HRESULT COpusEncoder::OpenCodec()
@@ -146,7 +138,7 @@ HRESULT COpusEncoder::OpenCodec()
                                    OPUS_APPLICATION_AUDIO, &nError);
     if (m_pCodec == nullptr)
     {
-        SetError(L"opus_encoder_create: " + Widen(opus_strerror(nError)));
+        SetError(L"opus_encoder_create: " + WidenLibraryText(opus_strerror(nError)));
         return E_FAIL;
     }
     m_nCodecBitrate = 0;
@@ -228,7 +220,7 @@ HRESULT COpusEncoder::DeliverFrame(const short* psFrame)
                                 spOut->GetSize());
     if (cb < 0)
     {
-        SetError(L"opus_encode: " + Widen(opus_strerror(cb)));
+        SetError(L"opus_encode: " + WidenLibraryText(opus_strerror(cb)));
         return E_FAIL;
     }
     ++m_cPackets;

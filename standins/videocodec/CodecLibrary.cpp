@@ -1,5 +1,13 @@
 #include "CodecLibrary.h"
 
+std::wstring WidenLibraryText(const char* psz)
+{
+    std::wstring text;
+    for (; psz != nullptr && *psz != '\0'; ++psz)
+        text += static_cast<wchar_t>(static_cast<unsigned char>(*psz));
+    return text;
+}
+
 HRESULT CopyLibraryStrings(const std::wstring& version, const std::wstring& error,
                            BSTR* pbstrVersion, BSTR* pbstrError)
 {

@@ -7,6 +7,9 @@
 
 #include <string>
 
+// A library's own (ASCII) words as a wide string; null gives empty.
+std::wstring WidenLibraryText(const char* psz);
+
 // Both strings or neither: E_POINTER for a null out-pointer, E_OUTOFMEMORY
 // with both set to null.
 HRESULT CopyLibraryStrings(const std::wstring& version, const std::wstring& error,

@@ -1,5 +1,7 @@
 #include "VP8Codec.h"
 
+#include "CodecLibrary.h"
+
 #include <vpx/vp8cx.h>
 
 #include <string>
@@ -9,14 +11,6 @@ namespace {
 const int c_nTimebase = 10000000; // sample times are in 100 ns units
 // libvpx's speed for real time: fast enough for 640x480 at 30 fps on one core.
 const int c_nRealTimeCpuUsed = -6;
-
-std::wstring Widen(const char* psz)
-{
-    std::wstring text;
-    for (; psz != nullptr && *psz != '\0'; ++psz)
-        text += static_cast<wchar_t>(static_cast<unsigned char>(*psz));
-    return text;
-}
 
 } // namespace
 
@@ -32,7 +26,7 @@ CVP8Codec::~CVP8Codec()
 
 std::wstring CVP8Codec::LibraryVersion() const
 {
-    return Widen(vpx_codec_iface_name(vpx_codec_vp8_cx()));
+    return WidenLibraryText(vpx_codec_iface_name(vpx_codec_vp8_cx()));
 }
 
 std::wstring CVP8Codec::LastError() const
@@ -43,9 +37,9 @@ std::wstring CVP8Codec::LastError() const
 // libvpx's words for err, with its detail when the context has one.
 HRESULT CVP8Codec::Failed(vpx_codec_err_t err)
 {
-    m_lastError = Widen(vpx_codec_err_to_string(err));
+    m_lastError = WidenLibraryText(vpx_codec_err_to_string(err));
     if (m_bOpen && vpx_codec_error_detail(&m_context) != nullptr)
-        m_lastError += L": " + Widen(vpx_codec_error_detail(&m_context));
+        m_lastError += L": " + WidenLibraryText(vpx_codec_error_detail(&m_context));
     return E_FAIL;
 }
 
