@@ -1,7 +1,8 @@
 // The stand-in's viewer: reads the stream's multipart body as it arrives,
-// draws the coded video frames on the canvas and plays the audio through Web
+// decodes H.264, VP8 and Opus with the browser's WebCodecs and G.711 and PCM
+// in script, draws the pictures on the canvas and plays the sound through Web
 // Audio, both placed on one timeline by their X-Start-Time, and keeps the
-// status table current. Its decoding parts also load in node for tests.
+// status table current. Its logic also loads in node for tests.
 'use strict';
 
 const TICKS_PER_SECOND = 1e7;  // X-Start-Time counts 100 ns units
@@ -12,6 +13,10 @@ const RECONNECT_MS = 2000;
 const INFO_REFRESH_MS = 250;
 // Pictures waiting for their time; a hidden page draws none, so the oldest go.
 const MAX_QUEUED_PICTURES = 50;
+// Parts that arrive while the browser is asked whether it decodes a codec.
+const MAX_HELD_PARTS = 100;
+// Start times of chunks in the decoders; more means outputs went missing.
+const MAX_PENDING_STAMPS = 500;
 
 const CRLFCRLF = [13, 10, 13, 10];
 const DASH = 0x2d;
@@ -109,69 +114,315 @@ class PartReader {
   }
 }
 
-// The video stand-ins' coded frames: a 16-byte header ("CVF1", frame number,
-// width, height, key flag; little-endian), then the small luma picture (key)
-// or its run-length coded difference to the frame before (delta).
-const FRAME_MAGIC = 0x31465643;
-const FRAME_HEADER_SIZE = 16;
+// The video codecs by the parts' Content-Type, and the names they go by.
+const VIDEO_FAMILIES = { 'video/h264': 'h264', 'video/vp8': 'vp8' };
+const FAMILY_NAMES = { h264: 'H.264', vp8: 'VP8' };
+// Constrained baseline, level 3.1: for a key frame without an SPS to name it.
+const H264_DEFAULT_CODEC = 'avc1.42c01f';
+const H264_NAL_IDR = 5;
+const H264_NAL_SPS = 7;
 
-class FrameDecoder {
+function videoFamily(contentType) {
+  return VIDEO_FAMILIES[(contentType || '').toLowerCase()] || null;
+}
+
+// Where each NAL unit of an Annex B byte stream starts, just past its start
+// code (emulation prevention keeps 00 00 01 out of the units themselves).
+function nalStarts(bytes) {
+  const starts = [];
+  for (let i = 2; i + 1 < bytes.length; ++i) {
+    if (bytes[i] === 1 && bytes[i - 1] === 0 && bytes[i - 2] === 0) starts.push(i + 1);
+  }
+  return starts;
+}
+
+// From the bitstream, not the header: the decoder refuses a 'key' chunk that
+// is not one.
+function isKeyFrame(family, bytes) {
+  if (family === 'vp8') {
+    // Frame tag bit 0 clear, then the key frame's start code.
+    return bytes.length >= 10 && (bytes[0] & 1) === 0 && bytes[3] === 0x9d && bytes[4] === 0x01 &&
+           bytes[5] === 0x2a;
+  }
+  return family === 'h264' && nalStarts(bytes).some((i) => (bytes[i] & 0x1f) === H264_NAL_IDR);
+}
+
+// The WebCodecs codec string for a key frame; H.264's names the profile,
+// constraints and level of the frame's SPS.
+function codecString(family, bytes) {
+  if (family !== 'h264') return family;
+  const sps = nalStarts(bytes).find((i) => (bytes[i] & 0x1f) === H264_NAL_SPS && i + 3 < bytes.length);
+  if (sps === undefined) return H264_DEFAULT_CODEC;
+  const hex = (b) => b.toString(16).padStart(2, '0');
+  return `avc1.${hex(bytes[sps + 1])}${hex(bytes[sps + 2])}${hex(bytes[sps + 3])}`;
+}
+
+// Which coded pictures go to the decoder: each depends on those before it
+// back to a key frame, so nothing goes before the first key frame, or after
+// an error or a change of codec, until the next one.
+class KeyFrameGate {
   constructor() {
-    this.picture = null;
-    this.width = 0;
-    this.height = 0;
-    this.frame = -1;
+    this.family = null;
   }
 
-  // 'key' or 'delta' when the picture now shows the frame; 'no-key' for a
-  // delta whose previous frame this decoder does not hold (none yet, or
-  // one was lost), 'bad' for anything else. Either failure waits for the
-  // next key frame.
-  decode(bytes) {
-    if (bytes.length < FRAME_HEADER_SIZE) return this.fail('bad');
-    const view = new DataView(bytes.buffer, bytes.byteOffset, bytes.byteLength);
-    if (view.getUint32(0, true) !== FRAME_MAGIC) return this.fail('bad');
-    const frame = view.getUint32(4, true);
-    const width = view.getUint16(8, true);
-    const height = view.getUint16(10, true);
-    const key = bytes[12] !== 0;
-    const pixels = width * height;
-    const data = bytes.subarray(FRAME_HEADER_SIZE);
-    if (key) {
-      if (data.length !== pixels) return this.fail('bad');
-      this.picture = data.slice();
-    } else {
-      if (this.picture === null || width !== this.width || height !== this.height ||
-          frame !== ((this.frame + 1) >>> 0)) {
-        return this.fail('no-key');
-      }
-      const picture = this.picture;
-      let i = 0;
-      let p = 0;
-      while (p < data.length && i < pixels) {
-        const b = data[p++];
-        if (b !== 0) {
-          picture[i] = (picture[i] + b) & 0xff;
-          ++i;
-        } else if (p < data.length) {
-          i += data[p++];
-        } else {
-          return this.fail('bad');
-        }
-      }
-      if (i !== pixels || p !== data.length) return this.fail('bad');
+  // 'start' for a key frame that (re)starts decoding, 'decode' or 'skip'.
+  admit(family, key) {
+    if (family !== null && family === this.family) return 'decode';
+    this.family = key ? family : null;
+    return this.family === null ? 'skip' : 'start';
+  }
+
+  fail() {
+    this.family = null;
+  }
+}
+
+// A chunk carries one number through a WebCodecs decoder, its timestamp in
+// microseconds: it brings the part's start time back to the output, or
+// none for an untimed part.
+class StartTimes {
+  constructor() {
+    this.times = new Map();
+    this.last = 0;
+  }
+
+  stamp(t) {
+    const stamp = t === null ? this.last + 1 : Math.round(t * 1e6);
+    this.last = stamp;
+    if (this.times.size >= MAX_PENDING_STAMPS) this.times.delete(this.times.keys().next().value);
+    this.times.set(stamp, t);
+    return stamp;
+  }
+
+  take(stamp) {
+    const t = this.times.has(stamp) ? this.times.get(stamp) : null;
+    this.times.delete(stamp);
+    return t;
+  }
+
+  clear() {
+    this.times.clear();
+  }
+}
+
+// The browser's WebCodecs, or nulls where it has none (a page that is not a
+// secure context, an old browser, node).
+function browserCodecs() {
+  const g = typeof globalThis !== 'undefined' ? globalThis : {};
+  return {
+    VideoDecoder: g.VideoDecoder || null,
+    EncodedVideoChunk: g.EncodedVideoChunk || null,
+    AudioDecoder: g.AudioDecoder || null,
+    EncodedAudioChunk: g.EncodedAudioChunk || null,
+  };
+}
+
+// Coded pictures into a WebCodecs VideoDecoder, configured at each key frame
+// that starts a run; each decoded VideoFrame goes to `out` with its start
+// time. The browser is asked once per codec string whether it decodes it,
+// the parts waiting for the answer.
+class VideoIn {
+  constructor(codecs, timeline, out, stats) {
+    this.codecs = codecs;
+    this.timeline = timeline;
+    this.out = out;
+    this.stats = stats;
+    this.gate = new KeyFrameGate();
+    this.times = new StartTimes();
+    this.decoder = null;
+    this.codec = '';
+    this.support = new Map(); // codec string: true or false
+    this.held = null;         // parts waiting for a support answer
+    this.generation = 0;      // a reset's answers come back to nothing
+  }
+
+  push(part) {
+    if (this.held !== null) {
+      if (this.held.length < MAX_HELD_PARTS) this.held.push(part);
+      else ++this.stats.deltasWithoutKey;
+      return;
     }
-    this.width = width;
-    this.height = height;
-    this.frame = frame;
-    return key ? 'key' : 'delta';
+    const family = videoFamily(part.headers.get('content-type'));
+    if (family === null) {
+      this.stats.unsupported = `the page has no decoder for ${part.headers.get('content-type') || 'untyped video'}`;
+      return;
+    }
+    const key = isKeyFrame(family, part.body);
+    let action = this.gate.admit(family, key);
+    const codec = key ? codecString(family, part.body) : this.codec;
+    if (action === 'decode' && codec !== this.codec) action = 'start';
+    if (action === 'skip') {
+      ++this.stats.deltasWithoutKey;
+      return;
+    }
+    if (action === 'start' && !this.start(codec, family, part)) return;
+    const t = startTime(part.headers);
+    try {
+      this.decoder.decode(new this.codecs.EncodedVideoChunk({
+        type: key ? 'key' : 'delta', timestamp: this.times.stamp(t), data: part.body,
+      }));
+    } catch (e) {
+      this.failed(this.decoder, e);
+      return;
+    }
+    ++this.stats[key ? 'keyFrames' : 'deltas'];
+    if (t !== null) this.timeline.place(t);
   }
 
-  fail(result) {
-    this.picture = null;
-    this.frame = -1;
-    return result;
+  // A decoder for a key frame's codec; false when the part waits for the
+  // support answer or can't be decoded here.
+  start(codec, family, part) {
+    const refuse = (why) => {
+      this.gate.fail();
+      if (why === null) return false;
+      this.stats.unsupported = why;
+      ++this.stats.deltasWithoutKey;
+      return false;
+    };
+    if (!this.codecs.VideoDecoder || !this.codecs.EncodedVideoChunk) {
+      return refuse(`${FAMILY_NAMES[family]} needs WebCodecs, which this page doesn't have ` +
+                    '(browsers offer it on https and localhost pages)');
+    }
+    if (!this.support.has(codec)) {
+      this.held = [part];
+      this.check(codec);
+      return refuse(null);
+    }
+    if (!this.support.get(codec)) return refuse(`this browser does not decode ${FAMILY_NAMES[family]} (${codec})`);
+    this.close();
+    const decoder = new this.codecs.VideoDecoder({
+      output: (frame) => {
+        if (decoder === this.decoder) this.out.push(this.times.take(frame.timestamp), frame);
+        else frame.close();
+      },
+      error: (e) => this.failed(decoder, e),
+    });
+    this.decoder = decoder;
+    this.codec = codec;
+    decoder.configure({ codec, optimizeForLatency: true });
+    this.stats.videoCodec = `${FAMILY_NAMES[family]} (${codec})`;
+    this.stats.unsupported = '';
+    return true;
   }
+
+  check(codec) {
+    const generation = this.generation;
+    const answer = (supported) => {
+      this.support.set(codec, supported);
+      if (generation !== this.generation) return;
+      const held = this.held;
+      this.held = null;
+      held.forEach((part) => this.push(part));
+    };
+    Promise.resolve()
+      .then(() => this.codecs.VideoDecoder.isConfigSupported({ codec, optimizeForLatency: true }))
+      .then((result) => answer(result.supported === true), () => answer(false));
+  }
+
+  // A decoder that failed is closed; the next key frame starts another.
+  failed(decoder, e) {
+    if (decoder !== this.decoder) return;
+    if (e && e.name === 'NotSupportedError') this.support.set(this.codec, false);
+    ++this.stats.badFrames;
+    this.stats.videoError = e ? e.message || String(e) : '';
+    this.gate.fail();
+    this.close();
+  }
+
+  close() {
+    if (this.decoder !== null && this.decoder.state !== 'closed') this.decoder.close();
+    this.decoder = null;
+    this.codec = '';
+    this.times.clear();
+  }
+
+  // The stream ended: the next one starts from its first key frame.
+  reset() {
+    ++this.generation;
+    this.held = null;
+    this.gate.fail();
+    this.close();
+  }
+}
+
+// Opus packets into a WebCodecs AudioDecoder. Opus decodes at 48 kHz
+// whatever rate the encoder took in (X-Sample-Rate); the channels are the
+// part's. Each decoded AudioData goes to `play` as float planes.
+const OPUS_RATE = 48000;
+
+class OpusIn {
+  constructor(codecs, play) {
+    this.codecs = codecs;
+    this.play = play;
+    this.times = new StartTimes();
+    this.decoder = null;
+    this.channels = 0;
+    this.problem = '';
+  }
+
+  available() {
+    return Boolean(this.codecs.AudioDecoder && this.codecs.EncodedAudioChunk);
+  }
+
+  // False when the part can't go to a decoder.
+  push(part) {
+    if (!this.available() || part.body.length === 0 || this.problem === 'unsupported') return false;
+    // The TOC byte's stereo flag when the header is missing.
+    const channels = headerNumber(part.headers, 'x-channels') || (part.body[0] & 0x04 ? 2 : 1);
+    if (this.decoder === null || channels !== this.channels) this.start(channels);
+    try {
+      this.decoder.decode(new this.codecs.EncodedAudioChunk({
+        type: 'key', timestamp: this.times.stamp(startTime(part.headers)), data: part.body,
+      }));
+    } catch (e) {
+      this.failed(this.decoder, e);
+      return false;
+    }
+    return true;
+  }
+
+  start(channels) {
+    this.close();
+    const decoder = new this.codecs.AudioDecoder({
+      output: (data) => {
+        try {
+          if (decoder === this.decoder) {
+            this.problem = '';
+            this.play(audioDataPlanes(data), this.times.take(data.timestamp));
+          }
+        } finally {
+          data.close();
+        }
+      },
+      error: (e) => this.failed(decoder, e),
+    });
+    this.decoder = decoder;
+    this.channels = channels;
+    decoder.configure({ codec: 'opus', sampleRate: OPUS_RATE, numberOfChannels: channels });
+  }
+
+  failed(decoder, e) {
+    if (decoder !== this.decoder) return;
+    this.problem = e && e.name === 'NotSupportedError' ? 'unsupported' : 'error';
+    this.close();
+  }
+
+  close() {
+    if (this.decoder !== null && this.decoder.state !== 'closed') this.decoder.close();
+    this.decoder = null;
+    this.times.clear();
+  }
+}
+
+// An AudioData's samples as one Float32Array per channel, at its own rate.
+function audioDataPlanes(data) {
+  const channels = [];
+  for (let c = 0; c < data.numberOfChannels; ++c) {
+    const plane = new Float32Array(data.numberOfFrames);
+    data.copyTo(plane, { planeIndex: c, format: 'f32-planar' });
+    channels.push(plane);
+  }
+  return { rate: data.sampleRate, channels };
 }
 
 // G.711 expansion to 16-bit linear values.
@@ -192,50 +443,35 @@ function aLawToLinear(code) {
 const MU_LAW = Float32Array.from({ length: 256 }, (_, i) => muLawToLinear(i) / 32768);
 const A_LAW = Float32Array.from({ length: 256 }, (_, i) => aLawToLinear(i) / 32768);
 
-// The Opus stand-in's TOC byte names a 20 ms CELT configuration by band;
-// the rate header, when there is one, is exact.
-const OPUS_BAND_RATES = { 19: 8000, 23: 16000, 27: 24000, 31: 48000 };
-
 function headerNumber(headers, name) {
   const value = headers.get(name);
   return /^\d+$/.test(value || '') ? Number(value) : 0;
 }
 
-// One audio part as {rate, channels (arrays of floats)}, or null for what
-// the page can't play.
+// One G.711 or 16-bit PCM part as {rate, channels (arrays of floats)}, or
+// null for what script doesn't decode.
 function decodeAudio(headers, body) {
   const type = (headers.get('content-type') || '').toLowerCase();
   let rate = headerNumber(headers, 'x-sample-rate');
   let channels = headerNumber(headers, 'x-channels');
   let table = null;
-  let samples = body;
   if (type === 'audio/pcmu' || type === 'audio/pcma') {
     table = type === 'audio/pcmu' ? MU_LAW : A_LAW;
     rate = rate || 8000;
     channels = channels || 1;
-  } else if (type === 'audio/opus') {
-    // A TOC byte, then u-law samples of 20 ms; a real Opus packet is far
-    // shorter than that and is left alone.
-    if (body.length < 1) return null;
-    const toc = body[0];
-    rate = rate || OPUS_BAND_RATES[toc >> 3] || 0;
-    channels = toc & 0x04 ? 2 : 1;
-    samples = body.subarray(1);
-    if (rate === 0 || samples.length !== (rate / 50) * channels) return null;
-    table = MU_LAW;
   } else if (type !== 'audio/x-raw' || rate === 0 || channels === 0) {
     return null;
   }
   const bytesPerSample = table ? 1 : 2;
-  const frames = Math.floor(samples.length / (bytesPerSample * channels));
+  const frames = Math.floor(body.length / (bytesPerSample * channels));
   if (frames === 0) return null;
   const out = [];
   for (let c = 0; c < channels; ++c) out.push(new Float32Array(frames));
-  const view = new DataView(samples.buffer, samples.byteOffset, samples.byteLength);
+  const view = new DataView(body.buffer, body.byteOffset, body.byteLength);
   for (let f = 0; f < frames; ++f) {
     for (let c = 0; c < channels; ++c) {
       const i = f * channels + c;
-      out[c][f] = table ? table[samples[i]] : view.getInt16(2 * i, true) / 32768;
+      out[c][f] = table ? table[body[i]] : view.getInt16(2 * i, true) / 32768;
     }
   }
   return { rate, channels: out };
@@ -291,13 +527,15 @@ function startTime(headers) {
 }
 
 // Web Audio output, with the browser's refusals: no Web Audio at all, or a
-// context that stays suspended until the user does something.
+// context that stays suspended until the user does something. The timeline
+// runs on its clock.
 class AudioOut {
-  constructor(button) {
+  constructor(button, codecs, stats) {
     const Context = typeof window !== 'undefined' && (window.AudioContext || window.webkitAudioContext);
     this.context = null;
     this.next = 0;
     this.button = button;
+    this.stats = stats;
     this.format = '';
     if (Context) {
       try {
@@ -310,6 +548,8 @@ class AudioOut {
       button.addEventListener('click', () => this.context.resume());
       this.context.addEventListener('statechange', () => this.showButton());
     }
+    this.timeline = new Timeline(this.context);
+    this.opus = new OpusIn(codecs, (audio, t) => this.schedule(audio, t, 'audio/opus'));
     this.showButton();
   }
 
@@ -324,23 +564,38 @@ class AudioOut {
   state() {
     if (this.context === null) return 'no Web Audio in this browser';
     if (!this.running()) return 'click to hear';
+    if (this.opus.problem === 'unsupported') return 'this browser does not decode Opus';
+    if (this.opus.problem === 'error') return 'Opus decoding failed; trying again';
     return this.format || 'waiting for audio';
   }
 
-  // Plays one part at its place on the timeline; false when nothing plays.
-  play(part, timeline, stats) {
+  // Decodes one part, Opus through WebCodecs and the rest in script, to
+  // play at its place on the timeline; false when it won't play.
+  play(part) {
     if (!this.running()) return false;
-    const audio = decodeAudio(part.headers, part.body);
-    if (audio === null) {
-      ++stats.audioUnplayable;
+    const type = (part.headers.get('content-type') || '').toLowerCase();
+    if (type === 'audio/opus') {
+      if (this.opus.push(part)) return true;
+      if (!this.opus.available()) this.format = 'Opus needs WebCodecs, which this page doesn\u2019t have';
+      ++this.stats.audioUnplayable;
       return false;
     }
+    const audio = decodeAudio(part.headers, part.body);
+    if (audio === null) {
+      ++this.stats.audioUnplayable;
+      return false;
+    }
+    this.schedule(audio, startTime(part.headers), type);
+    return true;
+  }
+
+  schedule(audio, t, type) {
+    if (!this.running()) return;
     const frames = audio.channels[0].length;
     const buffer = this.context.createBuffer(audio.channels.length, frames, audio.rate);
     audio.channels.forEach((data, c) => buffer.copyToChannel(data, c));
-    const t = startTime(part.headers);
     const now = this.context.currentTime;
-    let when = t === null ? Math.max(this.next, now + JITTER_SECONDS) : timeline.place(t);
+    let when = t === null ? Math.max(this.next, now + JITTER_SECONDS) : this.timeline.place(t);
     // Parts that follow each other join without a click.
     if (Math.abs(when - this.next) < 0.01) when = this.next;
     const source = this.context.createBufferSource();
@@ -348,16 +603,19 @@ class AudioOut {
     source.connect(this.context.destination);
     source.start(when);
     this.next = when + frames / audio.rate;
-    this.format = `${part.headers.get('content-type')} ${audio.rate} Hz` +
-                  (audio.channels.length === 2 ? ' stereo' : ' mono') +
-                  `, ${Math.round((this.next - now) * 1000)} ms buffered`;
-    ++stats.audioPlayed;
-    return true;
+    this.stats.audioFormat = `${type} ${audio.rate} Hz` + (audio.channels.length === 2 ? ' stereo' : ' mono');
+    this.format = `${this.stats.audioFormat}, ${Math.round((this.next - now) * 1000)} ms buffered`;
+    ++this.stats.audioPlayed;
+  }
+
+  reset() {
+    this.opus.close();
   }
 }
 
-// Draws decoded pictures when their time comes, each small pixel as a block
-// at the source's size (the coded picture is an eighth of it).
+// Draws decoded VideoFrames when their time comes, at the picture's own
+// size. Every frame is closed once drawn or dropped: the decoder's pool
+// runs dry otherwise.
 class VideoOut {
   constructor(canvas) {
     this.canvas = canvas;
@@ -365,36 +623,42 @@ class VideoOut {
     this.queue = [];
   }
 
-  push(t, decoder) {
-    if (this.queue.length >= MAX_QUEUED_PICTURES) this.queue.shift();
-    this.queue.push({ t, width: decoder.width, height: decoder.height, picture: decoder.picture.slice(),
-                      frame: decoder.frame });
+  push(t, frame) {
+    if (this.queue.length >= MAX_QUEUED_PICTURES) this.queue.shift().frame.close();
+    this.queue.push({ t, frame });
   }
 
-  // Shows the latest picture that is due; false when none is.
+  // Shows the latest picture that is due, dropping those before it; false
+  // when none is due.
   show(timeline, stats) {
     let latest = null;
-    while (this.queue.length > 0 && timeline.due(this.queue[0].t)) latest = this.queue.shift();
-    if (latest === null) return false;
-    if (this.canvas.width !== latest.width || this.canvas.height !== latest.height) {
-      this.canvas.width = latest.width;
-      this.canvas.height = latest.height;
-      this.canvas.style.width = `${latest.width * 8}px`;
-      this.canvas.style.height = `${latest.height * 8}px`;
+    while (this.queue.length > 0 && timeline.due(this.queue[0].t)) {
+      if (latest !== null) latest.frame.close();
+      latest = this.queue.shift();
     }
-    const image = this.context.createImageData(latest.width, latest.height);
-    const rgba = image.data;
-    latest.picture.forEach((luma, i) => {
-      rgba[4 * i] = rgba[4 * i + 1] = rgba[4 * i + 2] = luma;
-      rgba[4 * i + 3] = 255;
-    });
-    this.context.putImageData(image, 0, 0);
+    if (latest === null) return false;
+    const frame = latest.frame;
+    try {
+      const width = frame.displayWidth;
+      const height = frame.displayHeight;
+      if (this.canvas.width !== width || this.canvas.height !== height) {
+        this.canvas.width = width;
+        this.canvas.height = height;
+        this.canvas.style.width = `${width}px`;
+        this.canvas.style.height = `${height}px`;
+      }
+      this.context.drawImage(frame, 0, 0, width, height);
+      stats.picture = `${width}\u00d7${height}`;
+    } finally {
+      frame.close();
+    }
     stats.shown += 1;
-    stats.frame = latest.frame;
+    stats.time = latest.t;
     return true;
   }
 
   clear() {
+    this.queue.forEach((entry) => entry.frame.close());
     this.queue = [];
   }
 }
@@ -402,31 +666,22 @@ class VideoOut {
 function startViewer(root) {
   const info = document.getElementById('viewer-info');
   const stats = {
-    shown: 0, frame: -1, keyFrames: 0, deltas: 0, deltasWithoutKey: 0, badFrames: 0,
-    audioPlayed: 0, audioUnplayable: 0, connected: false, error: '',
+    shown: 0, time: null, picture: '', videoCodec: '', unsupported: '', videoError: '',
+    keyFrames: 0, deltas: 0, deltasWithoutKey: 0, badFrames: 0,
+    audioPlayed: 0, audioUnplayable: 0, audioFormat: '', connected: false, error: '',
   };
   // For whoever inspects the page (tests, a person's console).
   window.corvastaViewer = stats;
-  const decoder = new FrameDecoder();
+  const codecs = browserCodecs();
   const video = new VideoOut(document.getElementById('video'));
-  const audio = new AudioOut(document.getElementById('sound'));
-  const timeline = new Timeline(audio.context);
+  const audio = new AudioOut(document.getElementById('sound'), codecs, stats);
+  const timeline = audio.timeline;
+  const videoIn = new VideoIn(codecs, timeline, video, stats);
 
   function onPart(part) {
     const media = part.headers.get('x-media');
-    if (media === 'audio') {
-      audio.play(part, timeline, stats);
-      return;
-    }
-    if (media !== 'video') return;
-    const result = decoder.decode(part.body);
-    if (result === 'no-key') ++stats.deltasWithoutKey;
-    if (result === 'bad') ++stats.badFrames;
-    if (result !== 'key' && result !== 'delta') return;
-    ++stats[result === 'key' ? 'keyFrames' : 'deltas'];
-    const t = startTime(part.headers);
-    if (t !== null) timeline.place(t);
-    video.push(t, decoder);
+    if (media === 'audio') audio.play(part);
+    else if (media === 'video') videoIn.push(part);
   }
 
   async function readStream() {
@@ -448,7 +703,8 @@ function startViewer(root) {
         stats.error = e.message;
       }
       stats.connected = false;
-      decoder.fail('no-key');
+      videoIn.reset();
+      audio.reset();
       video.clear();
       timeline.reset();
       await new Promise((resolve) => setTimeout(resolve, RECONNECT_MS));
@@ -474,13 +730,16 @@ function startViewer(root) {
     let text;
     if (!stats.connected) {
       text = stats.error ? `Not connected (${stats.error}); trying again` : 'Connecting to the stream\u2026';
+    } else if (stats.unsupported) {
+      text = `No video: ${stats.unsupported}`;
     } else if (stats.shown === 0) {
       text = 'Waiting for a key frame';
     } else {
-      text = `Frame ${stats.frame}`;
+      text = `${stats.videoCodec} ${stats.picture}` +
+             (stats.time !== null ? ` at ${stats.time.toFixed(2)} s` : '') + `, ${stats.shown} pictures shown`;
     }
-    if (stats.deltasWithoutKey > 0) text += ` \u00b7 ${stats.deltasWithoutKey} deltas without a key frame skipped`;
-    if (stats.badFrames > 0) text += ` \u00b7 ${stats.badFrames} bad frames`;
+    if (stats.deltasWithoutKey > 0) text += ` \u00b7 ${stats.deltasWithoutKey} frames without a key frame skipped`;
+    if (stats.badFrames > 0) text += ` \u00b7 ${stats.badFrames} decoding errors`;
     text += ` \u00b7 Audio: ${audio.state()}`;
     info.textContent = text;
   }
@@ -497,7 +756,10 @@ function startViewer(root) {
 }
 
 if (typeof module !== 'undefined' && module.exports) {
-  module.exports = { PartReader, FrameDecoder, decodeAudio, muLawToLinear, aLawToLinear, boundaryOf };
+  module.exports = {
+    PartReader, boundaryOf, decodeAudio, muLawToLinear, aLawToLinear,
+    videoFamily, isKeyFrame, codecString, KeyFrameGate, StartTimes, VideoIn, VideoOut, OpusIn,
+  };
 } else {
   startViewer(document.getElementById('viewer'));
 }
