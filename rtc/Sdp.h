@@ -1,0 +1,77 @@
+// Session descriptions (RFC 8866) as WebRTC offers use them (RFC 8829):
+// the session and its media sections with what the answerer needs: ICE
+// credentials, the DTLS fingerprint and role, the bundle group, direction,
+// rtcp-mux and each payload type's codec, format parameters and feedback.
+// The reader is bounded and refuses rather than guesses: a line it cannot
+// read is an error with its number, not skipped. Lines it does not need
+// (extmap, ssrc, candidates...) are checked for form and otherwise left.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace rtc {
+
+struct SdpCodec
+{
+    int nPayloadType = -1;
+    std::string name;         // as written: "opus", "VP8", "H264"
+    uint32_t nClockRate = 0;
+    int nChannels = 0;        // 0 when not given
+    std::string fmtp;         // the parameters of a=fmtp, as written
+    std::vector<std::string> rtcpFb; // each a=rtcp-fb value, e.g. "nack pli"
+};
+
+struct SdpMedia
+{
+    std::string kind;         // "audio", "video", "application", ...
+    uint16_t nPort = 0;       // 0: the section is rejected
+    std::string proto;        // "UDP/TLS/RTP/SAVPF"
+    std::vector<int> formats; // payload types, in the offer's order
+    std::string mid;
+    std::string iceUfrag;     // empty: the session's
+    std::string icePwd;
+    std::string fingerprintHash; // "sha-256", lower case; empty: the session's
+    std::vector<uint8_t> fingerprint;
+    std::string setup;        // "actpass", "active", "passive"; empty: the session's
+    std::string direction;    // "sendrecv" (the default), "recvonly", "sendonly", "inactive"
+    bool bRtcpMux = false;
+    std::vector<SdpCodec> codecs; // the formats that have an a=rtpmap
+
+    const SdpCodec* Codec(int nPayloadType) const;
+};
+
+struct SdpSession
+{
+    std::string iceUfrag;
+    std::string icePwd;
+    std::string fingerprintHash;
+    std::vector<uint8_t> fingerprint;
+    std::string setup;
+    std::vector<std::string> bundle; // the mids of a=group:BUNDLE
+    std::vector<SdpMedia> media;
+};
+
+// What the reader takes at most; more is an error, not a cut.
+struct SdpLimits
+{
+    static const size_t c_cbText = 64 * 1024;
+    static const size_t c_cLines = 2048;
+    static const size_t c_cchLine = 4096;
+    static const size_t c_cMedia = 16;
+    static const size_t c_cFormats = 128;
+    static const size_t c_cFeedback = 16; // a=rtcp-fb per payload type
+};
+
+// Reads pszText (cbText bytes, not terminated). On failure returns false and
+// says why in *pReason, in words a tester understands ("line 7: ...").
+bool ParseSdp(const char* pszText, size_t cbText, SdpSession* pSession, std::string* pReason);
+
+// What a WebRTC answerer needs of an offer: a media section, and for each
+// section ICE credentials and a DTLS fingerprint of its own or the
+// session's. False with the reason when something is missing.
+bool CheckWebRtcOffer(const SdpSession& session, std::string* pReason);
+
+} // namespace rtc

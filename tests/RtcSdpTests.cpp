@@ -1,0 +1,242 @@
+// The session description reader on a receive-only offer as a browser makes
+// it for WHEP, and a table of offers that must be refused, each with its
+// reason: the reader refuses rather than guesses.
+#include <gtest/gtest.h>
+
+#include "rtc/Sdp.h"
+
+#include <cstring>
+#include <string>
+
+namespace {
+
+// A browser's offer to receive audio and video (transceivers recvonly),
+// bundled, before any candidate: the lines a WHEP client sends.
+const char c_szOffer[] =
+    "v=0\r\n"
+    "o=- 4611731400430051336 2 IN IP4 127.0.0.1\r\n"
+    "s=-\r\n"
+    "t=0 0\r\n"
+    "a=group:BUNDLE 0 1\r\n"
+    "a=extmap-allow-mixed\r\n"
+    "a=msid-semantic: WMS\r\n"
+    "m=audio 9 UDP/TLS/RTP/SAVPF 111 63 9 0 8 13 110 126\r\n"
+    "c=IN IP4 0.0.0.0\r\n"
+    "a=rtcp:9 IN IP4 0.0.0.0\r\n"
+    "a=ice-ufrag:Zq3m\r\n"
+    "a=ice-pwd:9uVaQx2bT0Jr8kLmNoPqRsTu\r\n"
+    "a=ice-options:trickle\r\n"
+    "a=fingerprint:sha-256 3D:9A:1F:00:6B:52:7C:E4:AA:10:5E:93:2B:47:C8:61:0F:DE:88:34:71:B9:25:6C:E0:13:4A:F7:9C:58:D2:06\r\n"
+    "a=setup:actpass\r\n"
+    "a=mid:0\r\n"
+    "a=extmap:1 urn:ietf:params:rtp-hdrext:ssrc-audio-level\r\n"
+    "a=recvonly\r\n"
+    "a=rtcp-mux\r\n"
+    "a=rtcp-rsize\r\n"
+    "a=rtpmap:111 opus/48000/2\r\n"
+    "a=rtcp-fb:111 transport-cc\r\n"
+    "a=fmtp:111 minptime=10;useinbandfec=1\r\n"
+    "a=rtpmap:63 red/48000/2\r\n"
+    "a=fmtp:63 111/111\r\n"
+    "a=rtpmap:9 G722/8000\r\n"
+    "a=rtpmap:0 PCMU/8000\r\n"
+    "a=rtpmap:8 PCMA/8000\r\n"
+    "a=rtpmap:13 CN/8000\r\n"
+    "a=rtpmap:110 telephone-event/48000\r\n"
+    "a=rtpmap:126 telephone-event/8000\r\n"
+    "m=video 9 UDP/TLS/RTP/SAVPF 96 97 102 103\r\n"
+    "c=IN IP4 0.0.0.0\r\n"
+    "a=rtcp:9 IN IP4 0.0.0.0\r\n"
+    "a=ice-ufrag:Zq3m\r\n"
+    "a=ice-pwd:9uVaQx2bT0Jr8kLmNoPqRsTu\r\n"
+    "a=ice-options:trickle\r\n"
+    "a=fingerprint:sha-256 3D:9A:1F:00:6B:52:7C:E4:AA:10:5E:93:2B:47:C8:61:0F:DE:88:34:71:B9:25:6C:E0:13:4A:F7:9C:58:D2:06\r\n"
+    "a=setup:actpass\r\n"
+    "a=mid:1\r\n"
+    "a=recvonly\r\n"
+    "a=rtcp-mux\r\n"
+    "a=rtcp-rsize\r\n"
+    "a=rtpmap:96 VP8/90000\r\n"
+    "a=rtcp-fb:96 goog-remb\r\n"
+    "a=rtcp-fb:96 transport-cc\r\n"
+    "a=rtcp-fb:96 ccm fir\r\n"
+    "a=rtcp-fb:96 nack\r\n"
+    "a=rtcp-fb:96 nack pli\r\n"
+    "a=rtpmap:97 rtx/90000\r\n"
+    "a=fmtp:97 apt=96\r\n"
+    "a=rtpmap:102 H264/90000\r\n"
+    "a=rtcp-fb:102 nack pli\r\n"
+    "a=fmtp:102 level-asymmetry-allowed=1;packetization-mode=1;profile-level-id=42001f\r\n"
+    "a=rtpmap:103 rtx/90000\r\n"
+    "a=fmtp:103 apt=102\r\n";
+
+TEST(SdpTest, ReadsABrowsersReceiveOnlyOffer)
+{
+    rtc::SdpSession session;
+    std::string reason;
+    ASSERT_TRUE(rtc::ParseSdp(c_szOffer, sizeof(c_szOffer) - 1, &session, &reason)) << reason;
+    EXPECT_EQ(std::vector<std::string>({"0", "1"}), session.bundle);
+    ASSERT_EQ(2u, session.media.size());
+
+    const rtc::SdpMedia& audio = session.media[0];
+    EXPECT_EQ("audio", audio.kind);
+    EXPECT_EQ(9, audio.nPort);
+    EXPECT_EQ("UDP/TLS/RTP/SAVPF", audio.proto);
+    EXPECT_EQ(std::vector<int>({111, 63, 9, 0, 8, 13, 110, 126}), audio.formats);
+    EXPECT_EQ("0", audio.mid);
+    EXPECT_EQ("Zq3m", audio.iceUfrag);
+    EXPECT_EQ("9uVaQx2bT0Jr8kLmNoPqRsTu", audio.icePwd);
+    EXPECT_EQ("sha-256", audio.fingerprintHash);
+    ASSERT_EQ(32u, audio.fingerprint.size());
+    EXPECT_EQ(0x3D, audio.fingerprint[0]);
+    EXPECT_EQ(0x06, audio.fingerprint[31]);
+    EXPECT_EQ("actpass", audio.setup);
+    EXPECT_EQ("recvonly", audio.direction);
+    EXPECT_TRUE(audio.bRtcpMux);
+    const rtc::SdpCodec* pOpus = audio.Codec(111);
+    ASSERT_NE(nullptr, pOpus);
+    EXPECT_EQ("opus", pOpus->name);
+    EXPECT_EQ(48000u, pOpus->nClockRate);
+    EXPECT_EQ(2, pOpus->nChannels);
+    EXPECT_EQ("minptime=10;useinbandfec=1", pOpus->fmtp);
+    EXPECT_EQ(std::vector<std::string>({"transport-cc"}), pOpus->rtcpFb);
+    ASSERT_NE(nullptr, audio.Codec(0));
+    EXPECT_EQ("PCMU", audio.Codec(0)->name);
+
+    const rtc::SdpMedia& video = session.media[1];
+    EXPECT_EQ("video", video.kind);
+    const rtc::SdpCodec* pH264 = video.Codec(102);
+    ASSERT_NE(nullptr, pH264);
+    EXPECT_EQ("H264", pH264->name);
+    EXPECT_EQ(90000u, pH264->nClockRate);
+    EXPECT_EQ("level-asymmetry-allowed=1;packetization-mode=1;profile-level-id=42001f", pH264->fmtp);
+    ASSERT_NE(nullptr, video.Codec(96));
+    EXPECT_EQ(std::vector<std::string>({"goog-remb", "transport-cc", "ccm fir", "nack", "nack pli"}),
+              video.Codec(96)->rtcpFb);
+    EXPECT_TRUE(rtc::CheckWebRtcOffer(session, &reason)) << reason;
+}
+
+// The session's own credentials and fingerprint serve every section; the
+// static payload types need no a=rtpmap; a bare LF ends a line too.
+TEST(SdpTest, SessionLevelAttributesAndStaticTypes)
+{
+    const std::string offer = "v=0\n"
+                              "o=- 1 1 IN IP4 0.0.0.0\n"
+                              "s=-\n"
+                              "t=0 0\n"
+                              "a=ice-ufrag:abcd\n"
+                              "a=ice-pwd:abcdefghijklmnopqrstuv\n"
+                              "a=fingerprint:SHA-256 00:11:22:33:44:55:66:77:88:99:AA:BB:CC:DD:EE:FF:"
+                              "00:11:22:33:44:55:66:77:88:99:AA:BB:CC:DD:EE:FF\n"
+                              "m=audio 9 UDP/TLS/RTP/SAVPF 0 8\n"
+                              "a=mid:a\n";
+    rtc::SdpSession session;
+    std::string reason;
+    ASSERT_TRUE(rtc::ParseSdp(offer.data(), offer.size(), &session, &reason)) << reason;
+    EXPECT_EQ("sha-256", session.fingerprintHash);
+    ASSERT_EQ(1u, session.media.size());
+    EXPECT_TRUE(session.media[0].iceUfrag.empty());
+    ASSERT_NE(nullptr, session.media[0].Codec(8));
+    EXPECT_EQ("PCMA", session.media[0].Codec(8)->name);
+    EXPECT_EQ(8000u, session.media[0].Codec(8)->nClockRate);
+    EXPECT_TRUE(rtc::CheckWebRtcOffer(session, &reason)) << reason;
+}
+
+// Each edit of the offer is refused with a reason that names the fault.
+TEST(SdpTest, RefusesWhatItCannotRead)
+{
+    const std::string offer(c_szOffer);
+    auto replace = [&](const std::string& from, const std::string& to) {
+        std::string s = offer;
+        size_t i = s.find(from);
+        EXPECT_NE(std::string::npos, i) << from;
+        return i == std::string::npos ? s : s.replace(i, from.size(), to);
+    };
+    std::string lines;
+    for (int i = 0; i < 2100; i++)
+        lines += "a=x\r\n";
+    const struct
+    {
+        const char* pszName;
+        std::string text;
+        const char* pszReason; // a part of the reason
+    } rgCases[] = {
+        {"empty", "", "no v=0 line"},
+        {"not a description", "GET / HTTP/1.1\r\n", "line 1: not a type=value line"},
+        {"another version", replace("v=0", "v=1"), "line 1: a description starts with v=0"},
+        {"no origin", replace("o=- 4611731400430051336 2 IN IP4 127.0.0.1\r\n", ""), "no o= line"},
+        {"binary bytes", replace("s=-", std::string("s=\x01\x02\0\x7f", 6)), "line 3: a control character"},
+        {"an empty line inside", replace("t=0 0\r\n", "t=0 0\r\n\r\n"), "line 5: not a type=value line"},
+        {"a port out of range", replace("m=audio 9 ", "m=audio 70000 "), "m= port"},
+        {"a payload type out of range", replace("SAVPF 96 97", "SAVPF 196 97"), "not a payload type"},
+        {"a payload type twice", replace("SAVPF 96 97", "SAVPF 96 96"), "twice"},
+        {"an rtpmap of a type not offered", replace("a=rtpmap:97 rtx", "a=rtpmap:98 rtx"), "not in the m= line"},
+        {"an rtpmap twice", replace("a=rtpmap:97 rtx/90000", "a=rtpmap:96 rtx/90000"), "a second a=rtpmap"},
+        {"an rtpmap without a clock", replace("VP8/90000", "VP8"), "PT name/clock rate"},
+        {"a short fingerprint", replace(":D2:06\r\na=setup:actpass\r\na=mid:0", ":D2\r\na=setup:actpass\r\na=mid:0"),
+         "sha-256 has 32 bytes"},
+        {"a fingerprint not in hex", replace("3D:9A:1F", "3D:9G:1F"), "hexadecimal"},
+        {"a short ICE password", replace("a=ice-pwd:9uVaQx2bT0Jr8kLmNoPqRsTu\r\na=ice-options:trickle\r\na=fingerprint",
+                                         "a=ice-pwd:short\r\na=ice-options:trickle\r\na=fingerprint"),
+         "a=ice-pwd is 22 to 256"},
+        {"an ICE user name with a space", replace("a=ice-ufrag:Zq3m", "a=ice-ufrag:Zq 3m"), "a=ice-ufrag"},
+        {"an unknown setup", replace("a=setup:actpass", "a=setup:maybe"), "a=setup"},
+        {"seventeen media sections", [&] {
+             std::string s = "v=0\r\no=- 1 1 IN IP4 0.0.0.0\r\ns=-\r\nt=0 0\r\n";
+             for (int i = 0; i < 17; i++)
+                 s += "m=audio 9 UDP/TLS/RTP/SAVPF 0\r\n";
+             return s;
+         }(), "more than 16 media sections"},
+        {"too many lines", "v=0\r\no=- 1 1 IN IP4 0.0.0.0\r\n" + lines, "more than 2048 lines"},
+        {"a line too long", "v=0\r\ns=" + std::string(5000, 'x') + "\r\n", "line 2: longer than 4096"},
+        {"a megabyte", std::string(1024 * 1024, 'a'), "larger than 65536 bytes"},
+    };
+    for (const auto& test : rgCases)
+    {
+        SCOPED_TRACE(test.pszName);
+        rtc::SdpSession session;
+        std::string reason;
+        EXPECT_FALSE(rtc::ParseSdp(test.text.data(), test.text.size(), &session, &reason));
+        EXPECT_NE(std::string::npos, reason.find(test.pszReason)) << reason;
+        EXPECT_TRUE(session.media.empty());
+    }
+}
+
+// What WebRTC requires of an offer that reads well.
+TEST(SdpTest, AnOfferWithoutWhatWebRtcNeedsIsRefused)
+{
+    const std::string offer(c_szOffer);
+    auto without = [&](const char* pszPrefix) {
+        std::string s;
+        size_t i = 0;
+        while (i < offer.size())
+        {
+            size_t j = offer.find("\r\n", i) + 2;
+            if (offer.compare(i, strlen(pszPrefix), pszPrefix) != 0)
+                s += offer.substr(i, j - i);
+            i = j;
+        }
+        return s;
+    };
+    const struct
+    {
+        const char* pszName;
+        std::string text;
+        const char* pszReason;
+    } rgCases[] = {
+        {"no media", offer.substr(0, offer.find("m=audio")), "no media section"},
+        {"no fingerprint", without("a=fingerprint"), "media section 1 (audio) has no DTLS fingerprint"},
+        {"no ICE credentials", without("a=ice-pwd"), "media section 1 (audio) has no ICE user name and password"},
+    };
+    for (const auto& test : rgCases)
+    {
+        SCOPED_TRACE(test.pszName);
+        rtc::SdpSession session;
+        std::string reason;
+        ASSERT_TRUE(rtc::ParseSdp(test.text.data(), test.text.size(), &session, &reason)) << reason;
+        EXPECT_FALSE(rtc::CheckWebRtcOffer(session, &reason));
+        EXPECT_EQ(test.pszReason, reason);
+    }
+}
+
+} // namespace
