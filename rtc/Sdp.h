@@ -57,12 +57,12 @@ struct SdpSession
 // What the reader takes at most; more is an error, not a cut.
 struct SdpLimits
 {
-    static const size_t c_cbText = 64 * 1024;
-    static const size_t c_cLines = 2048;
-    static const size_t c_cchLine = 4096;
-    static const size_t c_cMedia = 16;
-    static const size_t c_cFormats = 128;
-    static const size_t c_cFeedback = 16; // a=rtcp-fb per payload type
+    static constexpr size_t c_cbText = 64 * 1024;
+    static constexpr size_t c_cLines = 2048;
+    static constexpr size_t c_cchLine = 4096;
+    static constexpr size_t c_cMedia = 16;
+    static constexpr size_t c_cFormats = 128;
+    static constexpr size_t c_cFeedback = 16; // a=rtcp-fb per payload type
 };
 
 // Reads pszText (cbText bytes, not terminated). On failure returns false and

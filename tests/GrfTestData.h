@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "grf/GrfGraph.h"
+#include "tests/support/CorpusFiles.h"
 
 std::wstring GrfFixturePath(const wchar_t* pszFile);
 // The ActiveMovieGraph stream of a compound file, through the platform's
@@ -18,7 +19,6 @@ HRESULT ReadGraphStream(const std::wstring& file, std::vector<uint8_t>* pBytes);
 
 // Every file of the kept fuzzing corpus, as full paths.
 std::vector<std::wstring> GrfCorpusFiles();
-bool ReadFileBytes(const std::wstring& file, std::vector<uint8_t>* pBytes);
 
 // Each character of text as one UTF-16LE unit (text is ASCII; "\0" inside a
 // std::string literal with its length gives U+0000).
