@@ -19,6 +19,8 @@ const size_t c_cbMaxDatagram = 1200;
 // The longest SRTP tag: AEAD_AES_128_GCM's 16 bytes (HMAC-SHA1-80: 10).
 const size_t c_cbMaxSrtpTag = 16;
 const size_t c_cbMaxRtpPacket = c_cbMaxDatagram - c_cbMaxSrtpTag;
+// The room that protection may ask for after a packet (libsrtp's most).
+const size_t c_cbProtectRoom = 160;
 
 class IRtpPacketOut
 {
@@ -89,7 +91,8 @@ private:
     uint64_t m_nFrameMs = 0;
     bool m_bSentFrame = false;
     RtpSenderCounts m_counts;
-    uint8_t m_rgbPacket[c_cbMaxDatagram];
+    // Aligned: SRTP works on it in words.
+    alignas(8) uint8_t m_rgbPacket[c_cbMaxRtpPacket + c_cbProtectRoom];
     std::vector<CKept> m_history;
 };
 

@@ -18,9 +18,28 @@ WINESERVER=/usr/lib/wine/wineserver
 # captures.
 PACKAGES=(g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64 mingw-w64-tools
           libwine-dev cmake ninja-build googletest wine wine64 xvfb x11-utils imagemagick
-          nsis zip chromium python3 nodejs ffmpeg)
+          nsis zip chromium python3 nodejs ffmpeg iproute2 util-linux)
 
 log() { printf '%s\n' "$*" >&2; }
+
+# Whether this user may make a network namespace (root, with unshare).
+netns_possible() {
+    [ "$(id -u)" -eq 0 ] && command -v unshare >/dev/null && command -v ip >/dev/null &&
+        unshare --net true 2>/dev/null
+}
+
+# Inside a new namespace: loopback, and a veth pair of private addresses,
+# without which Chromium gathers no candidate at all. The addresses exist
+# only here. CORVASTA_NETNS tells the tests that they may exchange UDP.
+netns_setup() {
+    ip link set lo up
+    ip link add v0 type veth peer name v1
+    ip addr add 10.213.0.1/24 dev v0
+    ip addr add 10.213.0.2/24 dev v1
+    ip link set v0 up
+    ip link set v1 up
+    export CORVASTA_NETNS=1
+}
 
 ensure_packages() {
     local missing=()

@@ -56,13 +56,14 @@ CPartType PartType(const AM_MEDIA_TYPE& mt)
 
 CCorvastaFilter::CCorvastaFilter()
     : CKitSinkFilter(szName, CLSID_CorvastaFilter), m_pVideoPin(nullptr), m_pAudioPin(nullptr),
-      m_bAppFilter(FALSE)
+      m_bAppFilter(FALSE), m_nPeers(0), m_nStreams(0)
 {
 }
 
 CCorvastaFilter::~CCorvastaFilter()
 {
     m_server.Stop();
+    m_rtc.Stop();
 }
 
 HRESULT CCorvastaFilter::Init()
@@ -99,14 +100,51 @@ STDMETHODIMP CCorvastaFilter::Run(REFERENCE_TIME tStart)
 HRESULT CCorvastaFilter::OnActive()
 {
     m_stats.Reset();
-    return m_server.Start(m_url, this);
+    m_nPeers = m_nStreams = 0;
+    HRESULT hr = m_rtc.Start(m_url, PinCodec(m_pVideoPin), PinCodec(m_pAudioPin), this);
+    if (FAILED(hr))
+        return hr;
+    hr = m_server.Start(m_url, this, &m_rtc);
+    if (FAILED(hr))
+        m_rtc.Stop();
+    return hr;
 }
 
 HRESULT CCorvastaFilter::OnInactive()
 {
+    // The thread first: it reads the media socket that the endpoint closes.
     m_server.Stop();
+    m_rtc.Stop();
     m_stats.OnConnections(0, false);
     return S_OK;
+}
+
+rtc::EMediaCodec CCorvastaFilter::PinCodec(CKitInputPin* pPin)
+{
+    if (pPin == nullptr || !pPin->IsConnected())
+        return rtc::EMediaCodec::None;
+    const AM_MEDIA_TYPE& mt = pPin->MediaType();
+    DWORD dwFourCC = 0;
+    if (!IsFourCCSubtype(mt.subtype, &dwFourCC))
+        return rtc::EMediaCodec::None;
+    switch (dwFourCC)
+    {
+    case MAKEFOURCC('H', '2', '6', '4'):
+    case MAKEFOURCC('h', '2', '6', '4'):
+    case MAKEFOURCC('A', 'V', 'C', '1'):
+    case MAKEFOURCC('a', 'v', 'c', '1'):
+        return rtc::EMediaCodec::H264;
+    case MAKEFOURCC('V', 'P', '8', '0'):
+        return rtc::EMediaCodec::VP8;
+    case 0x704F: // WAVE_FORMAT_OPUS
+        return rtc::EMediaCodec::Opus;
+    case 0x0006: // WAVE_FORMAT_ALAW
+        return rtc::EMediaCodec::PCMA;
+    case 0x0007: // WAVE_FORMAT_MULAW
+        return rtc::EMediaCodec::PCMU;
+    default:
+        return rtc::EMediaCodec::None;
+    }
 }
 
 HRESULT CCorvastaFilter::CheckMediaType(CKitPin* pPin, const AM_MEDIA_TYPE* pmt)
@@ -130,12 +168,17 @@ HRESULT CCorvastaFilter::Receive(CKitInputPin* pPin, IMediaSample* pSample)
         return E_UNEXPECTED;
     m_stats.OnSample(eKind, static_cast<UINT>(cbData));
 
+    REFERENCE_TIME tStart = 0;
+    REFERENCE_TIME tStop = 0;
+    bool bTimed = SUCCEEDED(pSample->GetTime(&tStart, &tStop));
+    // An untimed sample is placed by its arrival on the same clock.
+    m_rtc.Send(eKind, pData, static_cast<UINT>(cbData), bTimed ? tStart : TicksToMicroseconds(llArrival) * 10,
+               llArrival);
+
     // Framing costs a copy; without clients nobody would read it.
     if (m_server.ClientCount() == 0)
         return S_OK;
-    REFERENCE_TIME tStart = 0;
-    REFERENCE_TIME tStop = 0;
-    if (FAILED(pSample->GetTime(&tStart, &tStop)))
+    if (!bTimed)
         tStart = -1;
     m_server.Send(CStreamChunk::Make(eKind, PartType(pPin->MediaType()), pData, static_cast<UINT>(cbData),
                                      tStart, pSample->IsSyncPoint() == S_OK, llArrival));
@@ -144,14 +187,48 @@ HRESULT CCorvastaFilter::Receive(CKitInputPin* pPin, IMediaSample* pSample)
 
 void CCorvastaFilter::OnClientCount(UINT nCount, bool bArrived)
 {
+    {
+        std::lock_guard<std::mutex> lock(m_countMutex);
+        m_nStreams = nCount;
+        ReportConnections(bArrived);
+    }
+    // A reader of the HTTP stream can start decoding only at a key frame.
+    if (bArrived)
+        OnKeyFrameRequest();
+}
+
+void CCorvastaFilter::OnPeerCount(UINT nCount, bool bArrived)
+{
+    // A peer's first key frame comes from its own PLI, as a browser sends
+    // one when it has nothing to decode.
+    std::lock_guard<std::mutex> lock(m_countMutex);
+    m_nPeers = nCount;
+    ReportConnections(bArrived);
+}
+
+void CCorvastaFilter::ReportConnections(bool bArrived)
+{
+    UINT nCount = m_nPeers + m_nStreams;
     m_stats.OnConnections(nCount, bArrived);
     NotifyEvent(EC_USER + 1, static_cast<LONG_PTR>(nCount), 0);
-    // A new client can start decoding only at a key frame.
-    if (bArrived)
-    {
-        m_stats.OnKeyFrameRequest();
-        NotifyEvent(EC_USER, 0, 0);
-    }
+}
+
+void CCorvastaFilter::OnKeyFrameRequest()
+{
+    m_stats.OnKeyFrameRequest();
+    NotifyEvent(EC_USER, 0, 0);
+}
+
+void CCorvastaFilter::OnRtpSent(EMediaKind eKind, UINT nPeers, UINT nPackets, UINT cbSent, LONGLONG llMicroseconds)
+{
+    m_stats.OnRtpSent(eKind, nPeers, nPackets, cbSent, llMicroseconds);
+}
+
+CWhepAnswer CCorvastaFilter::OnWhep(const CWhepRequest& request)
+{
+    if (request.m_strMethod == "DELETE")
+        return m_rtc.End(request.m_strSession);
+    return m_rtc.Offer(request.m_strBody);
 }
 
 void CCorvastaFilter::OnDelivered(const CDelivery& delivery)
@@ -165,9 +242,12 @@ std::string CCorvastaFilter::GetStatus(EStatusDocument eDocument)
     FILTER_STATE state = State();
     ServerStats stats = {};
     m_stats.Fill(state, &stats);
+    CPeerStatus peers;
+    peers.m_strPeersJson = m_rtc.PeersJson();
+    peers.m_strRejections = m_rtc.Rejections();
     if (eDocument == eStatusJson)
-        return MakeStatusJson(rgpszState[state], stats);
-    return MakeStatusPage(rgpszState[state], m_url, stats);
+        return MakeStatusJson(rgpszState[state], stats, peers);
+    return MakeStatusPage(rgpszState[state], m_url, stats, peers);
 }
 
 std::wstring CCorvastaFilter::CurrentUrl()

@@ -5,6 +5,7 @@
 
 // Winsock's headers must come before windows.h, which the kit includes.
 #include "HttpServer.h"
+#include "RtcEndpoint.h"
 
 #include "standins/kit/KitPin.h"
 #include "standins/kit/KitSinkFilter.h"
@@ -19,7 +20,8 @@ class CCorvastaFilter : public CKitSinkFilter,
                         public IServerControl,
                         public IServerAppFilter,
                         public IFilterVersion,
-                        private IHttpServerEvents
+                        private IHttpServerEvents,
+                        private IRtcEndpointEvents
 {
 public:
     // The name the harness inserts it under, and its fault-switch key.
@@ -86,6 +88,15 @@ private:
     void OnClientCount(UINT nCount, bool bArrived) override;
     void OnDelivered(const CDelivery& delivery) override;
     std::string GetStatus(EStatusDocument eDocument) override;
+    CWhepAnswer OnWhep(const CWhepRequest& request) override;
+    // IRtcEndpointEvents, on the server thread or (OnRtpSent) a streaming one.
+    void OnPeerCount(UINT nCount, bool bArrived) override;
+    void OnKeyFrameRequest() override;
+    void OnRtpSent(EMediaKind eKind, UINT nPeers, UINT nPackets, UINT cbSent, LONGLONG llMicroseconds) override;
+    // The codec of what a pin receives, for the answer to an offer.
+    rtc::EMediaCodec PinCodec(CKitInputPin* pPin);
+    // Connections of both kinds: WebRTC peers and HTTP stream readers.
+    void ReportConnections(bool bArrived);
 
     CKitInputPin* m_pVideoPin;
     CKitInputPin* m_pAudioPin;
@@ -96,5 +107,9 @@ private:
     std::wstring m_strAppFilter;  // under the filter lock
     BOOL m_bAppFilter;
     CServerStatistics m_stats;
+    CRtcEndpoint m_rtc;
     CHttpServer m_server;
+    std::mutex m_countMutex; // the two counts and their report, in order
+    UINT m_nPeers;
+    UINT m_nStreams;
 };

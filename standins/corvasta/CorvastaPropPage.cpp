@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "rtc/CryptoVersions.h"
+
 const wchar_t CCorvastaPropPage::szTitle[] = L"Corvasta";
 
 namespace {
@@ -10,7 +12,7 @@ const wchar_t* const rgpszState[] = {L"Stopped", L"Paused", L"Running"};
 
 } // namespace
 
-CCorvastaPropPage::CCorvastaPropPage() : CKitPropertyPage(szTitle, 320, 150), m_hwndStatistics(nullptr)
+CCorvastaPropPage::CCorvastaPropPage() : CKitPropertyPage(szTitle, 320, 180), m_hwndStatistics(nullptr)
 {
 }
 
@@ -39,6 +41,10 @@ void CCorvastaPropPage::OnCreateControls()
     m_hwndStatistics = AddLabel(8, 58, 300, 84, L"");
     if (m_hwndStatistics != nullptr)
         ::SetWindowLongPtrW(m_hwndStatistics, GWLP_ID, IDC_PAGE_STATISTICS);
+    std::string strLibraries = std::string(rtc::OpenSslVersionText()) + "\r\n" + rtc::SrtpVersionText();
+    HWND hwndLibraries = AddLabel(8, 146, 300, 30, std::wstring(strLibraries.begin(), strLibraries.end()).c_str());
+    if (hwndLibraries != nullptr)
+        ::SetWindowLongPtrW(hwndLibraries, GWLP_ID, IDC_PAGE_LIBRARIES);
     ShowStatistics();
     // The timer's id carries the page; the timer ends with the page's window.
     ::SetTimer(PageWindow(), reinterpret_cast<UINT_PTR>(this), 500, OnRefreshTimer);

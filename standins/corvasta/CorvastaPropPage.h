@@ -1,6 +1,7 @@
 // The Corvasta stand-in's property page: the served URL, which can be
-// changed while the graph is stopped, and the statistics, refreshed while
-// the page is open.
+// changed while the graph is stopped, the statistics with the peers,
+// refreshed while the page is open, and the versions of the cryptographic
+// libraries the filter runs with, as they name themselves.
 #pragma once
 
 #include "standins/kit/KitPropertyPage.h"
@@ -19,6 +20,7 @@ public:
     {
         IDC_PAGE_URL = 1001,
         IDC_PAGE_STATISTICS = 1002,
+        IDC_PAGE_LIBRARIES = 1003,
     };
 
     CCorvastaPropPage();

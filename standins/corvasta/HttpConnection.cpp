@@ -49,7 +49,7 @@ EHttpParse CHttpConnection::Receive(CHttpRequest* pRequest)
         if (m_eState != eReading)
             continue;
         m_strReceived.append(rgBuf, static_cast<size_t>(nRead));
-        if (m_strReceived.size() > CHttpRequest::nMaxHead + 4)
+        if (m_strReceived.size() > CHttpRequest::nMaxHead + CHttpRequest::nMaxBody + 4)
             break;
     }
     if (m_eState != eReading)

@@ -22,6 +22,24 @@ std::string ToLower(const std::string& str)
     return strOut;
 }
 
+std::string Trim(const std::string& str)
+{
+    size_t nFirst = str.find_first_not_of(" \t");
+    if (nFirst == std::string::npos)
+        return std::string();
+    return str.substr(nFirst, str.find_last_not_of(" \t") - nFirst + 1);
+}
+
+// The value of "Name: value" when the header is the one named (lower case).
+bool HeaderValue(const std::string& strHeader, const char* pszName, std::string* pstrValue)
+{
+    size_t cchName = std::char_traits<char>::length(pszName);
+    if (strHeader.size() <= cchName || strHeader[cchName] != ':' || ToLower(strHeader.substr(0, cchName)) != pszName)
+        return false;
+    *pstrValue = Trim(strHeader.substr(cchName + 1));
+    return true;
+}
+
 std::string TrimForCompare(const std::string& str)
 {
     std::string strOut = ToLower(str);
@@ -74,6 +92,10 @@ EHttpParse CHttpRequest::Parse(const std::string& strReceived)
     m_strMethod = strMethod;
     m_strPath = strTarget;
     m_strUserAgent.clear();
+    m_strContentType.clear();
+    m_strBody.clear();
+    std::string strLength;
+    bool bChunked = false;
     size_t nPos = nLineEnd + 1;
     while (nPos < nEnd)
     {
@@ -81,13 +103,35 @@ EHttpParse CHttpRequest::Parse(const std::string& strReceived)
         std::string strHeader = strReceived.substr(nPos, nNext - nPos);
         if (!strHeader.empty() && strHeader.back() == '\r')
             strHeader.pop_back();
-        if (ToLower(strHeader.substr(0, 11)) == "user-agent:")
+        std::string strValue;
+        if (HeaderValue(strHeader, "user-agent", &strValue))
+            m_strUserAgent = strValue;
+        else if (HeaderValue(strHeader, "content-type", &strValue))
+            m_strContentType = ToLower(Trim(strValue.substr(0, strValue.find(';'))));
+        else if (HeaderValue(strHeader, "content-length", &strValue))
         {
-            size_t nValue = strHeader.find_first_not_of(" \t", 11);
-            m_strUserAgent = nValue == std::string::npos ? std::string() : strHeader.substr(nValue);
+            // Two lengths that differ are how requests get smuggled.
+            if (!strLength.empty() && strLength != strValue)
+                return eHttpBadRequest;
+            strLength = strValue;
         }
+        else if (HeaderValue(strHeader, "transfer-encoding", &strValue))
+            bChunked = true;
         nPos = nNext + 1;
     }
+    if (bChunked)
+        return eHttpNoLength;
+    if (strLength.empty())
+        return eHttpComplete;
+    if (strLength.size() > 9 || strLength.find_first_not_of("0123456789") != std::string::npos)
+        return eHttpBadRequest;
+    size_t cbBody = std::stoul(strLength);
+    if (cbBody > nMaxBody)
+        return eHttpBodyTooLarge;
+    size_t nBody = nEnd + (strReceived.compare(nEnd, 4, "\r\n\r\n") == 0 ? 4 : 2);
+    if (strReceived.size() < nBody + cbBody)
+        return eHttpIncomplete;
+    m_strBody = strReceived.substr(nBody, cbBody);
     return eHttpComplete;
 }
 

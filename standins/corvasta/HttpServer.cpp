@@ -3,6 +3,7 @@
 // this file makes or reads the sets.
 #define FD_SETSIZE 512
 #include "HttpServer.h"
+#include "StatusPage.h"
 
 #include <ws2tcpip.h>
 #include <process.h>
@@ -39,7 +40,54 @@ std::string SimpleResponse(const char* pszStatus, const char* pszExtraHeaders)
            strBody;
 }
 
-static_assert(FD_SETSIZE >= CHttpServer::nMaxConnections + 2, "the select sets must hold every socket");
+// WHEP is called from pages of other origins (RFC 9725, 4.1).
+const char szCors[] = "Access-Control-Allow-Origin: *\r\n"
+                      "Access-Control-Expose-Headers: Location, Link, ETag\r\n";
+
+const char* StatusText(int nStatus)
+{
+    switch (nStatus)
+    {
+    case 200: return "200 OK";
+    case 201: return "201 Created";
+    case 204: return "204 No Content";
+    case 400: return "400 Bad Request";
+    case 403: return "403 Forbidden";
+    case 404: return "404 Not Found";
+    case 405: return "405 Method Not Allowed";
+    case 411: return "411 Length Required";
+    case 413: return "413 Content Too Large";
+    case 415: return "415 Unsupported Media Type";
+    case 503: return "503 Service Unavailable";
+    default: return "500 Internal Server Error";
+    }
+}
+
+// A WHEP answer: the SDP of a new session, or a reason in plain text.
+std::string WhepResponse(int nStatus, const std::string& strBody, const std::string& strExtraHeaders)
+{
+    bool bSdp = nStatus == 201;
+    std::string strText = bSdp || strBody.empty() ? strBody : strBody + "\r\n";
+    return std::string("HTTP/1.1 ") + StatusText(nStatus) + "\r\nContent-Type: " +
+           (bSdp ? "application/sdp" : "text/plain; charset=utf-8") + "\r\nContent-Length: " +
+           std::to_string(strText.size()) + "\r\n" + szCors + strExtraHeaders +
+           "Cache-Control: no-store\r\nConnection: close\r\n\r\n" + strText;
+}
+
+// The part of a request path below the endpoint's, or false.
+bool SessionBelow(const std::string& strPath, const std::wstring& strEndpoint, std::string* pstrSession)
+{
+    std::string strPrefix;
+    for (wchar_t ch : strEndpoint)
+        strPrefix += static_cast<char>(ch < 0x80 ? ch : '?');
+    strPrefix += '/';
+    if (strPath.size() <= strPrefix.size() || !IsSameHttpPath(strPath.substr(0, strPrefix.size()), strEndpoint + L"/"))
+        return false;
+    *pstrSession = strPath.substr(strPrefix.size());
+    return pstrSession->find('/') == std::string::npos;
+}
+
+static_assert(FD_SETSIZE >= CHttpServer::nMaxConnections + 3, "the select sets must hold every socket");
 
 } // namespace
 
@@ -50,7 +98,7 @@ struct CHttpServer::CSocketSets
 };
 
 CHttpServer::CHttpServer()
-    : m_pEvents(nullptr), m_sListen(INVALID_SOCKET), m_sWake(INVALID_SOCKET), m_addrWake(),
+    : m_pEvents(nullptr), m_pDatagrams(nullptr), m_sListen(INVALID_SOCKET), m_sWake(INVALID_SOCKET), m_addrWake(),
       m_hThread(nullptr), m_bWinsock(false), m_bStop(false), m_nStreams(0)
 {
 }
@@ -60,7 +108,7 @@ CHttpServer::~CHttpServer()
     Stop();
 }
 
-HRESULT CHttpServer::Start(const CServerUrl& url, IHttpServerEvents* pEvents)
+HRESULT CHttpServer::Start(const CServerUrl& url, IHttpServerEvents* pEvents, IHttpServerDatagrams* pDatagrams)
 {
     if (pEvents == nullptr)
         return E_POINTER;
@@ -115,6 +163,7 @@ HRESULT CHttpServer::Start(const CServerUrl& url, IHttpServerEvents* pEvents)
 
     m_url = url;
     m_pEvents = pEvents;
+    m_pDatagrams = pDatagrams;
     m_bStop = false;
     m_nStreams = 0;
     m_hThread = reinterpret_cast<HANDLE>(::_beginthreadex(nullptr, 0, ThreadProc, this, 0, nullptr));
@@ -217,8 +266,12 @@ void CHttpServer::Serve()
         CSocketSets sets;
         if (!PrepareSets(&sets))
             break;
-        // The time-out only bounds how late a silent client is dropped.
-        timeval tv = {0, 250 * 1000};
+        // The time-out bounds how late a silent client is dropped, and
+        // wakes the media's timers when they are due.
+        DWORD dwWaitMs = 250;
+        if (m_pDatagrams != nullptr)
+            dwWaitMs = std::min<DWORD>(dwWaitMs, m_pDatagrams->OnDatagramTimer());
+        timeval tv = {0, static_cast<long>(dwWaitMs * 1000)};
         if (::select(0, &sets.m_read, &sets.m_write, nullptr, &tv) == SOCKET_ERROR)
         {
             ::Sleep(10);
@@ -226,10 +279,13 @@ void CHttpServer::Serve()
         }
         if (FD_ISSET(m_sWake, &sets.m_read))
             DrainWake();
+        if (m_pDatagrams != nullptr && FD_ISSET(m_pDatagrams->DatagramSocket(), &sets.m_read))
+            m_pDatagrams->OnDatagrams();
 
         CRound round;
         ServiceConnections(sets, &round);
         AnswerStatusPages(&round);
+        AnswerWhep(&round);
         RemoveClosed(&round);
         // The owner hears of it outside the lock, so that it may take its own
         // locks and call the server.
@@ -257,6 +313,8 @@ bool CHttpServer::PrepareSets(CSocketSets* pSets)
         return false;
     FD_SET(m_sListen, pReadSet);
     FD_SET(m_sWake, pReadSet);
+    if (m_pDatagrams != nullptr)
+        FD_SET(m_pDatagrams->DatagramSocket(), pReadSet);
     for (const auto& spConnection : m_connections)
     {
         FD_SET(spConnection->Socket(), pReadSet);
@@ -299,12 +357,22 @@ void CHttpServer::ReadRequest(CHttpConnection* pConnection, CRound* pRound)
     CHttpRequest request;
     EHttpParse eParse = pConnection->Receive(&request);
     EStatusDocument eDocument = eStatusPage;
-    if (eParse == eHttpComplete && Route(pConnection, request, &pRound->m_counts, &eDocument))
+    CWhepRequest whep;
+    if (eParse == eHttpComplete && RouteWhep(pConnection, request, &whep))
+        pRound->m_whep.push_back({pConnection, std::move(whep)});
+    else if (pConnection->State() != CHttpConnection::eReading)
+        return;
+    else if (eParse == eHttpComplete && Route(pConnection, request, &pRound->m_counts, &eDocument))
         pRound->m_pages.push_back({pConnection, eDocument, request.m_strMethod == "HEAD"});
     else if (eParse == eHttpBadRequest)
         pConnection->Respond(SimpleResponse("400 Bad Request", ""));
     else if (eParse == eHttpTooLarge)
         pConnection->Respond(SimpleResponse("431 Request Header Fields Too Large", ""));
+    else if (eParse == eHttpBodyTooLarge)
+        pConnection->Respond(WhepResponse(413, "the body is larger than " +
+                                                   std::to_string(CHttpRequest::nMaxBody) + " bytes", ""));
+    else if (eParse == eHttpNoLength)
+        pConnection->Respond(WhepResponse(411, "a body needs a Content-Length", ""));
 }
 
 void CHttpServer::AnswerStatusPages(CRound* pRound)
@@ -333,6 +401,27 @@ void CHttpServer::AnswerStatusPages(CRound* pRound)
         page.m_pConnection->Respond(page.m_bHead ? strResponse.substr(0, strResponse.find("\r\n\r\n") + 4)
                                                  : strResponse);
         page.m_pConnection->Flush(&pRound->m_delivered);
+    }
+}
+
+void CHttpServer::AnswerWhep(CRound* pRound)
+{
+    if (pRound->m_whep.empty())
+        return;
+    std::vector<std::string> responses;
+    for (const CPendingWhep& pending : pRound->m_whep)
+    {
+        CWhepAnswer answer = m_pEvents->OnWhep(pending.m_request);
+        std::string strHeaders;
+        if (answer.m_nStatus == 201)
+            strHeaders = "Location: " + ToUtf8(m_url.WhepPath()) + "/" + answer.m_strSession + "\r\n";
+        responses.push_back(WhepResponse(answer.m_nStatus, answer.m_strBody, strHeaders));
+    }
+    std::lock_guard<std::mutex> lock(m_mutex);
+    for (size_t i = 0; i < responses.size(); ++i)
+    {
+        pRound->m_whep[i].m_pConnection->Respond(responses[i]);
+        pRound->m_whep[i].m_pConnection->Flush(&pRound->m_delivered);
     }
 }
 
@@ -408,6 +497,45 @@ bool CHttpServer::DropOldestPending()
     if (pOldest == nullptr)
         return false;
     pOldest->Close();
+    return true;
+}
+
+bool CHttpServer::RouteWhep(CHttpConnection* pConnection, const CHttpRequest& request, CWhepRequest* pWhep)
+{
+    std::string strSession;
+    bool bEndpoint = IsSameHttpPath(request.m_strPath, m_url.WhepPath());
+    if (!bEndpoint && !SessionBelow(request.m_strPath, m_url.WhepPath(), &strSession))
+        return false;
+    const char* pszAllow = bEndpoint ? "POST, OPTIONS" : "DELETE, OPTIONS";
+    if (request.m_strMethod == "OPTIONS")
+    {
+        pConnection->Respond(WhepResponse(
+            204, "",
+            std::string("Allow: ") + pszAllow + "\r\nAccess-Control-Allow-Methods: " + pszAllow +
+                "\r\nAccess-Control-Allow-Headers: Content-Type, Authorization, If-Match\r\n"
+                "Access-Control-Max-Age: 600\r\n" + (bEndpoint ? "Accept-Post: application/sdp\r\n" : "")));
+        return false;
+    }
+    if (request.m_strMethod != (bEndpoint ? "POST" : "DELETE"))
+    {
+        pConnection->Respond(WhepResponse(405, request.m_strMethod + " is not served here",
+                                          std::string("Allow: ") + pszAllow + "\r\n"));
+        return false;
+    }
+    if (bEndpoint && request.m_strContentType != "application/sdp")
+    {
+        pConnection->Respond(WhepResponse(415, "an offer must be application/sdp", ""));
+        return false;
+    }
+    if (bEndpoint && !ContainsNoCase(request.m_strUserAgent, m_strClientFilter))
+    {
+        pConnection->Respond(WhepResponse(403, "the application filter refuses this client", ""));
+        return false;
+    }
+    pWhep->m_strMethod = request.m_strMethod;
+    pWhep->m_strSession = strSession;
+    pWhep->m_strBody = request.m_strBody;
+    pWhep->m_strUserAgent = request.m_strUserAgent;
     return true;
 }
 

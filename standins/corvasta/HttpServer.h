@@ -21,6 +21,23 @@ enum EStatusDocument
     eStatusJson, // its changing figures, which the page polls
 };
 
+// A WHEP request (offer or end of a session) that the server has checked
+// for form, type, size and the client filter; the owner answers it.
+struct CWhepRequest
+{
+    std::string m_strMethod;  // "POST" (an offer) or "DELETE"
+    std::string m_strSession; // DELETE: the id below the endpoint
+    std::string m_strBody;
+    std::string m_strUserAgent;
+};
+
+struct CWhepAnswer
+{
+    int m_nStatus;              // 201, 200, 400, 404, 503...
+    std::string m_strSession;   // 201: the new session's id, for its Location
+    std::string m_strBody;      // 201: the SDP answer; otherwise the reason
+};
+
 // Called on the server thread, never under the server's lock. Stop waits for
 // the thread, so these must not wait for anything that Stop's caller holds.
 class IHttpServerEvents
@@ -32,9 +49,24 @@ public:
     virtual void OnDelivered(const CDelivery& delivery) = 0;
     // The status page as UTF-8 HTML, or its figures as JSON.
     virtual std::string GetStatus(EStatusDocument eDocument) = 0;
+    virtual CWhepAnswer OnWhep(const CWhepRequest& request) = 0;
 
 protected:
     ~IHttpServerEvents() = default;
+};
+
+// A UDP socket that the server's thread serves beside HTTP (the media's),
+// so that the network has one thread.
+class IHttpServerDatagrams
+{
+public:
+    virtual SOCKET DatagramSocket() const = 0;
+    virtual void OnDatagrams() = 0;
+    // Runs what is due; the milliseconds until the next thing is.
+    virtual DWORD OnDatagramTimer() = 0;
+
+protected:
+    ~IHttpServerDatagrams() = default;
 };
 
 class CHttpServer
@@ -59,7 +91,7 @@ public:
     // HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED) when it is one of rights
     // (WSAEACCES), otherwise as the Winsock error (for example
     // HRESULT_FROM_WIN32(WSAEADDRINUSE)).
-    HRESULT Start(const CServerUrl& url, IHttpServerEvents* pEvents);
+    HRESULT Start(const CServerUrl& url, IHttpServerEvents* pEvents, IHttpServerDatagrams* pDatagrams = nullptr);
     // Ends every connection, closes the sockets and waits for the thread.
     // Events stop with it: no count change is reported for the clients that
     // the shutdown drops.
@@ -83,12 +115,19 @@ private:
         bool m_bHead;
     };
 
+    struct CPendingWhep
+    {
+        CHttpConnection* m_pConnection;
+        CWhepRequest m_request;
+    };
+
     // What one turn of the server thread has to report or answer.
     struct CRound
     {
         std::vector<CDelivery> m_delivered;
         std::vector<std::pair<UINT, bool>> m_counts; // new count, arrived
         std::vector<CStatusRequest> m_pages;
+        std::vector<CPendingWhep> m_whep;
     };
 
     // The read and write sets, whose size only HttpServer.cpp knows.
@@ -100,6 +139,7 @@ private:
     bool PrepareSets(CSocketSets* pSets);
     void ServiceConnections(const CSocketSets& sets, CRound* pRound);
     void AnswerStatusPages(CRound* pRound);
+    void AnswerWhep(CRound* pRound);
     void RemoveClosed(CRound* pRound);
     void Wake();
     void DrainWake();
@@ -115,9 +155,13 @@ private:
     // when it asks for a status document, which is made outside the lock.
     bool Route(CHttpConnection* pConnection, const CHttpRequest& request,
                std::vector<std::pair<UINT, bool>>* pCounts, EStatusDocument* peDocument);
+    // Answers what the server can tell alone (CORS pre-flight, method,
+    // content type, client filter); true when the owner is to answer.
+    bool RouteWhep(CHttpConnection* pConnection, const CHttpRequest& request, CWhepRequest* pWhep);
     void CloseSockets();
 
     IHttpServerEvents* m_pEvents;
+    IHttpServerDatagrams* m_pDatagrams;
     CServerUrl m_url;
     SOCKET m_sListen;
     SOCKET m_sWake;          // a UDP socket on the loopback address that wakes select

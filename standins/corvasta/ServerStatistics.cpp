@@ -61,6 +61,16 @@ void CServerStatistics::OnDelivered(EMediaKind eKind, UINT cbSample, LONGLONG ll
     ++m_rgTransfer[eKind].m_llCount;
 }
 
+void CServerStatistics::OnRtpSent(EMediaKind eKind, UINT nPeers, UINT nPackets, UINT cbSent,
+                                  LONGLONG llMicroseconds)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_nPacksSent += nPackets;
+    m_llBytesSent += cbSent;
+    m_rgTransfer[eKind].m_llTotal += llMicroseconds;
+    m_rgTransfer[eKind].m_llCount += nPeers;
+}
+
 void CServerStatistics::Fill(UINT32 nState, ServerStats* pStats) const
 {
     std::lock_guard<std::mutex> lock(m_mutex);

@@ -22,6 +22,9 @@ public:
     void OnConnections(UINT nConnections, bool bArrived);
     // One sample fully written to one client, llMicroseconds after it arrived.
     void OnDelivered(EMediaKind eKind, UINT cbSample, LONGLONG llMicroseconds);
+    // One sample sent as RTP to nPeers peers: nPackets packets and cbSent
+    // bytes in all, llMicroseconds the sum of its times to each peer.
+    void OnRtpSent(EMediaKind eKind, UINT nPeers, UINT nPackets, UINT cbSent, LONGLONG llMicroseconds);
 
     // cbSize is set to the size of the record; the reserved words are zero.
     void Fill(UINT32 nState, ServerStats* pStats) const;

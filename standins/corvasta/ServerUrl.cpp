@@ -202,6 +202,11 @@ std::wstring CServerUrl::StatusJsonPath() const
     return Below(L"status.json");
 }
 
+std::wstring CServerUrl::WhepPath() const
+{
+    return Below(L"whep");
+}
+
 HRESULT CServerUrl::GetBindAddress(sockaddr_in* pAddr) const
 {
     if (pAddr == nullptr)

@@ -33,6 +33,8 @@ public:
     // page's live figures at "status.json" beside it.
     std::wstring StreamPath() const;
     std::wstring StatusJsonPath() const;
+    // WHEP's endpoint, "whep" below the path; its sessions below it.
+    std::wstring WhepPath() const;
 
     // The address to listen on: the wildcard is every address of the
     // machine, "localhost" the loopback address, anything else is looked up

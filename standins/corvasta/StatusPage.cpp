@@ -70,7 +70,8 @@ std::string ToUtf8(const std::wstring& str)
     return strOut;
 }
 
-std::string MakeStatusPage(LPCWSTR pszState, const CServerUrl& url, const ServerStats& stats)
+std::string MakeStatusPage(LPCWSTR pszState, const CServerUrl& url, const ServerStats& stats,
+                           const CPeerStatus& peers)
 {
     std::string strStream = Escape(url.StreamPath());
     std::string strPage =
@@ -78,7 +79,8 @@ std::string MakeStatusPage(LPCWSTR pszState, const CServerUrl& url, const Server
     strPage += szViewerStyle;
     strPage += "</style></head>\n<body><h1>Corvasta</h1>\n<div class=\"columns\">\n";
     // The player reads where to fetch from its own element.
-    strPage += "<div id=\"viewer\" data-stream=\"" + strStream + "\" data-status=\"" +
+    strPage += "<div id=\"viewer\" data-stream=\"" + strStream + "\" data-whep=\"" + Escape(url.WhepPath()) +
+               "\" data-status=\"" +
                Escape(url.StatusJsonPath()) + "\">\n" + szViewerBody + "</div>\n";
     strPage += "<table id=\"status\">\n";
     strPage += Row("State", Escape(pszState != nullptr ? pszState : L""), "state");
@@ -86,17 +88,28 @@ std::string MakeStatusPage(LPCWSTR pszState, const CServerUrl& url, const Server
     strPage += Row("Stream", "<a href=\"" + strStream + "\">" + strStream + "</a>");
     for (const CFigure& figure : Counts(stats))
         strPage += Row(figure.pszName, figure.strValue, figure.pszKey);
+    strPage += Row("Not sent", Escape(std::wstring(peers.m_strRejections.begin(), peers.m_strRejections.end())),
+                   "rejected");
+    // The viewer lists the peers from status.json.
+    strPage += Row("Peers", "", "peers");
     strPage += "</table>\n</div>\n<script>\n";
     strPage += szViewerScript;
     strPage += "</script>\n</body></html>\n";
     return strPage;
 }
 
-std::string MakeStatusJson(LPCWSTR pszState, const ServerStats& stats)
+std::string MakeStatusJson(LPCWSTR pszState, const ServerStats& stats, const CPeerStatus& peers)
 {
     // The state is one of the filter's own words; the counts are numbers.
     std::string strJson = "{\"state\":\"" + ToUtf8(pszState != nullptr ? pszState : L"") + "\"";
     for (const CFigure& figure : Counts(stats))
         strJson += std::string(",\"") + figure.pszKey + "\":" + figure.strValue;
-    return strJson + "}";
+    std::string strRejected;
+    for (char ch : peers.m_strRejections)
+    {
+        if (ch == '"' || ch == '\\')
+            strRejected += '\\';
+        strRejected += ch;
+    }
+    return strJson + ",\"rejected\":\"" + strRejected + "\",\"peers\":" + peers.m_strPeersJson + "}";
 }

@@ -9,14 +9,23 @@
 
 #include <string>
 
+// What the WebRTC side adds: its peers as a JSON list, and why a branch of
+// the graph is not sent (empty when both are).
+struct CPeerStatus
+{
+    std::string m_strPeersJson = "[]";
+    std::string m_strRejections;
+};
+
 // UTF-8 HTML with the state, the served URL, a link to the stream, the
 // connection count and the statistics, beside a player of the stream
 // (viewer/viewer.js) that keeps them current from the status JSON.
-std::string MakeStatusPage(LPCWSTR pszState, const CServerUrl& url, const ServerStats& stats);
+std::string MakeStatusPage(LPCWSTR pszState, const CServerUrl& url, const ServerStats& stats,
+                           const CPeerStatus& peers = CPeerStatus());
 
 // The state and the counts of the page as one JSON object, keyed as the
 // page's rows (data-key).
-std::string MakeStatusJson(LPCWSTR pszState, const ServerStats& stats);
+std::string MakeStatusJson(LPCWSTR pszState, const ServerStats& stats, const CPeerStatus& peers = CPeerStatus());
 
 // HTTP speaks bytes; texts of the filter go out as UTF-8.
 std::string ToUtf8(const std::wstring& str);

@@ -72,6 +72,10 @@ TEST(CorvastaPropPage, ShowsUrlAndStatisticsAndAppliesTheUrl)
     EXPECT_EQ(strUrl, WindowText(hwndUrl));
     EXPECT_NE(std::wstring::npos, WindowText(hwndStatistics).find(L"State: Stopped"));
     EXPECT_NE(std::wstring::npos, WindowText(hwndStatistics).find(L"Connections: 0 (0 served)"));
+    // The libraries as they name themselves at run time.
+    std::wstring strLibraries = WindowText(::GetDlgItem(hwndPage, CCorvastaPropPage::IDC_PAGE_LIBRARIES));
+    EXPECT_EQ(0u, strLibraries.find(L"OpenSSL 3.0.")) << strLibraries;
+    EXPECT_NE(std::wstring::npos, strLibraries.find(L"\r\nlibsrtp2 2.5.")) << strLibraries;
     EXPECT_EQ(S_FALSE, pPage->IsPageDirty());
 
     // The statistics follow the filter while the page is open.

@@ -30,6 +30,23 @@ public:
     {
         return eDocument == eStatusJson ? szJson : szPage;
     }
+    // An owner that takes the offer "v=0" and knows the session "s1".
+    CWhepAnswer OnWhep(const CWhepRequest& request) override
+    {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_whep.push_back(request);
+        }
+        if (request.m_strMethod == "DELETE")
+            return request.m_strSession == "s1" ? CWhepAnswer{200, "", "ended"} : CWhepAnswer{404, "", "no such session"};
+        return request.m_strBody == "v=0\r\n" ? CWhepAnswer{201, "s1", "v=0\r\nanswer"}
+                                               : CWhepAnswer{400, "", "the offer is refused"};
+    }
+    std::vector<CWhepRequest> Whep()
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_whep;
+    }
 
     std::vector<std::pair<UINT, bool>> Counts()
     {
@@ -59,6 +76,7 @@ private:
     std::mutex m_mutex;
     std::vector<std::pair<UINT, bool>> m_counts;
     std::vector<CDelivery> m_delivered;
+    std::vector<CWhepRequest> m_whep;
 };
 
 const char CRecordingEvents::szPage[] = "<html>status</html>";
@@ -146,6 +164,61 @@ TEST_F(HttpServerTest, AnswersStatusPageAndRefusals)
     EXPECT_NE(std::string::npos, strStreamHead.find("multipart/mixed; boundary=corvasta-sample"));
     EXPECT_TRUE(m_events.Counts().empty());
     EXPECT_EQ(0u, m_server.ClientCount());
+}
+
+TEST_F(HttpServerTest, RoutesWhepAndRefusesWhatItCanTellAlone)
+{
+    ASSERT_EQ(S_OK, m_server.Start(Url(L"/live/"), &m_events));
+    m_server.SetClientFilter("Viewer");
+    const std::string strSdp = "v=0\r\n";
+    auto post = [&](const char* pszType, const std::string& strBody, const char* pszAgent) {
+        return "POST /live/whep HTTP/1.1\r\nHost: x\r\nUser-Agent: " + std::string(pszAgent) +
+               "\r\nContent-Type: " + pszType + "\r\nContent-Length: " + std::to_string(strBody.size()) +
+               "\r\n\r\n" + strBody;
+    };
+    struct CCase
+    {
+        std::string strRequest;
+        const char* pszStatus;
+        const char* pszInAnswer; // a header or the reason
+    };
+    const CCase rgCases[] = {
+        {post("application/sdp", strSdp, "Viewer/1"), "201 Created", "Location: /live/whep/s1\r\n"},
+        {post("Application/SDP; charset=utf-8", strSdp, "Viewer/1"), "201 Created", "\r\n\r\nv=0\r\nanswer"},
+        {post("application/sdp", "x", "Viewer/1"), "400 Bad Request", "the offer is refused"},
+        {post("text/plain", strSdp, "Viewer/1"), "415 Unsupported Media Type", "must be application/sdp"},
+        {post("application/sdp", strSdp, "Other/1"), "403 Forbidden", "application filter"},
+        {post("application/sdp", std::string(CHttpRequest::nMaxBody + 1, 'a'), "Viewer/1"), "413 Content Too Large",
+         "larger than 65536 bytes"},
+        {"POST /live/whep HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n", "411 Length Required", ""},
+        {"POST /live/whep HTTP/1.1\r\nContent-Length: 5\r\nContent-Length: 6\r\n\r\n", "400 Bad Request", ""},
+        {"GET /live/whep HTTP/1.1\r\n\r\n", "405 Method Not Allowed", "Allow: POST, OPTIONS\r\n"},
+        {"OPTIONS /live/whep HTTP/1.1\r\n\r\n", "204 No Content", "Accept-Post: application/sdp\r\n"},
+        {"OPTIONS /live/whep/s1 HTTP/1.1\r\n\r\n", "204 No Content", "Access-Control-Allow-Methods: DELETE, OPTIONS"},
+        {"DELETE /live/whep/s1 HTTP/1.1\r\n\r\n", "200 OK", "ended"},
+        {"DELETE /live/whep/s2 HTTP/1.1\r\n\r\n", "404 Not Found", "no such session"},
+        {"DELETE /live/whep/s1/x HTTP/1.1\r\n\r\n", "404 Not Found", ""},
+        {"POST /live/whep/s1 HTTP/1.1\r\n\r\n", "405 Method Not Allowed", "Allow: DELETE, OPTIONS"},
+    };
+    for (const CCase& c : rgCases)
+    {
+        SCOPED_TRACE(c.strRequest.substr(0, 80));
+        std::string strAnswer = HttpExchange(m_nPort, c.strRequest);
+        EXPECT_EQ(0u, strAnswer.find(std::string("HTTP/1.1 ") + c.pszStatus)) << strAnswer.substr(0, 200);
+        EXPECT_NE(std::string::npos, strAnswer.find(c.pszInAnswer)) << strAnswer;
+        // What fails to parse is answered before any path is known.
+        if (*c.pszInAnswer != '\0')
+        {
+            EXPECT_NE(std::string::npos, strAnswer.find("Access-Control-Allow-Origin: *\r\n")) << strAnswer;
+        }
+    }
+    // Only what the server could not answer alone reached the owner.
+    std::vector<CWhepRequest> whep = m_events.Whep();
+    ASSERT_EQ(5u, whep.size());
+    EXPECT_EQ(strSdp, whep[0].m_strBody);
+    EXPECT_EQ("Viewer/1", whep[0].m_strUserAgent);
+    EXPECT_EQ("s2", whep[4].m_strSession);
+    EXPECT_TRUE(m_events.Counts().empty()) << "an offer is not a connection";
 }
 
 TEST_F(HttpServerTest, StreamCarriesSamplesAndCountsClients)

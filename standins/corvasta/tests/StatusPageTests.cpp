@@ -21,7 +21,8 @@ TEST(StatusPage, ShowsStateUrlStreamAndCounts)
     EXPECT_NE(std::string::npos, strPage.find("<th>Video transfer (us)</th><td>1234</td>"));
     // The player finds the stream and the figures it polls on its element,
     // and the rows it refreshes by their keys.
-    EXPECT_NE(std::string::npos, strPage.find("data-stream=\"/a&amp;b/stream\" data-status=\"/a&amp;b/status.json\""));
+    EXPECT_NE(std::string::npos, strPage.find("data-stream=\"/a&amp;b/stream\" data-whep=\"/a&amp;b/whep\" "
+                                              "data-status=\"/a&amp;b/status.json\""));
     EXPECT_NE(std::string::npos, strPage.find("<tr data-key=\"connections\"><th>Connections</th>"));
     EXPECT_NE(std::string::npos, strPage.find("<canvas id=\"video\""));
     EXPECT_NE(std::string::npos, strPage.find("startViewer("));
@@ -34,12 +35,19 @@ TEST(StatusPage, JsonCarriesTheRowsKeys)
     stats.nConnectionsTotal = 7;
     stats.nBytesSent = 2147483647;
     stats.nRtpTransferAud = 55;
-    std::string strJson = MakeStatusJson(L"Paused", stats);
+    CPeerStatus peers;
+    peers.m_strPeersJson = "[{\"state\":\"connected\"}]";
+    peers.m_strRejections = "audio: the client offered no \"opus\"";
+    std::string strJson = MakeStatusJson(L"Paused", stats, peers);
     EXPECT_EQ(0u, strJson.find("{\"state\":\"Paused\",\"connections\":3,\"connectionsServed\":7,")) << strJson;
     EXPECT_NE(std::string::npos, strJson.find(",\"bytesSent\":2147483647,"));
-    EXPECT_EQ(strJson.size() - 1, strJson.find(",\"audioTransferUs\":55}") + 21) << strJson;
+    EXPECT_NE(std::string::npos, strJson.find(",\"audioTransferUs\":55,")) << strJson;
+    const std::string strEnd =
+        ",\"rejected\":\"audio: the client offered no \\\"opus\\\"\",\"peers\":[{\"state\":\"connected\"}]}";
+    EXPECT_EQ(strJson.size() - strEnd.size(), strJson.find(strEnd)) << strJson;
     // Every key of the JSON names a row of the page.
     std::string strPage = MakeStatusPage(L"Paused", CServerUrl(), stats);
+    strJson = MakeStatusJson(L"Paused", stats);
     for (size_t n = strJson.find("\""); n != std::string::npos; n = strJson.find(",\"", n + 1))
     {
         size_t nKey = strJson[n] == ',' ? n + 2 : n + 1;

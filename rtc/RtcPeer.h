@@ -1,0 +1,166 @@
+// One WebRTC client of the server, from its offer to its end: ICE checks
+// answered and consent kept, the DTLS association and the SRTP keys made
+// from it, the media sent as RTP, and the client's RTCP read (reports,
+// picture loss, NACKs). It owns no socket, thread or clock: datagrams and
+// the time come in, datagrams go out through IPeerOutput, and what the
+// owner must act on comes back as PeerEvents.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "rtc/DtlsTransport.h"
+#include "rtc/IceAgent.h"
+#include "rtc/Rtcp.h"
+#include "rtc/RtpSender.h"
+#include "rtc/SdpAnswer.h"
+#include "rtc/SrtpSession.h"
+
+namespace rtc {
+
+class IPeerOutput
+{
+public:
+    virtual void SendTo(const NetAddress& to, const uint8_t* pb, size_t cb) = 0;
+
+protected:
+    ~IPeerOutput() = default;
+};
+
+enum class PeerState
+{
+    Checking,    // waiting for the client's checks and its DTLS hello
+    Handshaking, // DTLS under way
+    Connected,   // keys made: media flows
+    Closed,      // the client closed, left, or was closed
+    Failed,      // the handshake or the keys failed
+};
+
+const char* PeerStateName(PeerState state);
+
+// What happened in one call that the owner acts on.
+struct PeerEvents
+{
+    bool bConnected = false;       // the handshake finished
+    bool bEnded = false;           // Closed or Failed now
+    bool bKeyFrameRequest = false; // PLI or FIR
+};
+
+struct PeerConfig
+{
+    std::string localUfrag;
+    std::string localPwd;
+    std::string remoteUfrag;
+    std::string remotePwd;
+    std::vector<uint8_t> remoteFingerprint; // SHA-256 of the client's certificate
+    bool bDtlsClient = false;
+    std::string cname;
+    AnsweredMedia video; // codec None: no video
+    AnsweredMedia audio;
+    uint32_t nVideoSsrc = 0;
+    uint32_t nAudioSsrc = 0;
+};
+
+// The peer of an answered offer: the client's credentials and fingerprint
+// (the first section's or the session's; bundled sections share them),
+// the accepted sections, our SSRCs. *pRejections gets "kind: reason" for
+// each section not answered.
+PeerConfig MakePeerConfig(const SdpSession& offer, const AnswerParameters& parameters, const SdpAnswer& answer,
+                          std::vector<std::string>* pRejections);
+
+struct PeerFigures
+{
+    PeerState state = PeerState::Checking;
+    std::string pair;            // "local -> remote" of the selected pair, or empty
+    uint32_t nPacketsSent = 0;
+    uint64_t nBytesSent = 0;
+    int32_t nPacketsLost = 0;    // as the client's reports count them
+    uint32_t nJitterMs = 0;      // video's, else audio's
+    int32_t nRttMs = -1;         // -1 until a report answers a sender report
+    uint32_t nNacks = 0;
+    uint32_t nKeyFrameRequests = 0;
+    std::string endReason;
+};
+
+class RtcPeer : private IDatagramSink, private IRtpPacketOut, private IRtcpHandler
+{
+public:
+    // How many video packets are kept for NACKs: a second of 2 Mbit/s.
+    static constexpr size_t c_cVideoHistory = 256;
+    static constexpr uint64_t c_nReportIntervalMs = 1000;
+
+    RtcPeer(const PeerConfig& config, const DtlsCertificate& certificate, const NetAddress& local,
+            IPeerOutput& output, uint64_t nNowMs);
+    ~RtcPeer();
+    RtcPeer(const RtcPeer&) = delete;
+    RtcPeer& operator=(const RtcPeer&) = delete;
+
+    PeerState State() const { return m_state; }
+    bool HasEnded() const { return m_state == PeerState::Closed || m_state == PeerState::Failed; }
+    // Whether a datagram from this address belongs to this peer.
+    bool Knows(const NetAddress& address) const;
+
+    void Receive(const uint8_t* pb, size_t cb, const NetAddress& from, uint64_t nNowMs, PeerEvents* pEvents);
+    // Consent, handshake retransmission and sender reports.
+    void OnTimer(uint64_t nNowMs, PeerEvents* pEvents);
+    uint64_t NextTimerMs() const;
+
+    // A coded frame or audio packet with its start time in 100 ns units;
+    // false when this peer takes no such media now.
+    bool SendVideo(const uint8_t* pb, size_t cb, int64_t llStart, uint64_t nNowMs);
+    bool SendAudio(const uint8_t* pb, size_t cb, int64_t llStart, uint64_t nNowMs);
+
+    // Ends the session: close_notify to the client, then nothing more.
+    void Close(const char* pszReason);
+
+    PeerFigures Figures() const;
+    // Packets and bytes sent so far, cheaply, for the send path's counts.
+    void SentTotals(uint32_t* pnPackets, uint64_t* pcbBytes) const;
+
+private:
+    // IDatagramSink: DTLS records go to where the client's came from.
+    void SendDatagram(const uint8_t* pb, size_t cb) override;
+    // IRtpPacketOut
+    bool Protect(uint8_t* pb, size_t cb, size_t cbCapacity, size_t* pcbProtected) override;
+    void Send(const uint8_t* pb, size_t cb) override;
+    // IRtcpHandler
+    void OnReportBlock(uint32_t nReporterSsrc, const RtcpReportBlock& block) override;
+    void OnPictureLoss(uint32_t nMediaSsrc) override;
+    void OnFullIntraRequest(uint32_t nMediaSsrc) override;
+    void OnNack(uint32_t nMediaSsrc, uint16_t nSequence) override;
+
+    void ReceiveStun(const uint8_t* pb, size_t cb, const NetAddress& from, uint64_t nNowMs, PeerEvents* pEvents);
+    void ReceiveDtls(const uint8_t* pb, size_t cb, const NetAddress& from, uint64_t nNowMs, PeerEvents* pEvents);
+    void ReceiveRtcp(uint8_t* pb, size_t cb);
+    void OnDtlsEvent(EDtlsEvent event, PeerEvents* pEvents);
+    void End(PeerState state, const std::string& reason, PeerEvents* pEvents);
+    void SendReports(uint64_t nNowMs);
+    bool SendMedia(RtpSender* pSender, const uint8_t* pb, size_t cb, int64_t llStart, uint64_t nNowMs);
+
+    PeerConfig m_config;
+    NetAddress m_local;
+    IPeerOutput& m_output;
+    IceAgent m_ice;
+    std::unique_ptr<DtlsTransport> m_spDtls; // null when it could not be made: Failed
+    std::unique_ptr<SrtpSession> m_spSrtp;   // once connected
+    std::unique_ptr<RtpSender> m_spVideo;
+    std::unique_ptr<RtpSender> m_spAudio;
+    PeerState m_state = PeerState::Checking;
+    NetAddress m_dtlsFrom;      // where the client's DTLS records come from
+    bool m_bDtlsFrom = false;
+    bool m_bDtlsStarted = false;
+    uint64_t m_nNextReportMs = 0;
+    uint64_t m_nReceiveMs = 0; // of the datagram being read
+    PeerEvents* m_pEvents = nullptr; // during a Receive, for the RTCP handler
+    // The client's reports, per stream.
+    int32_t m_rgnLost[2] = {0, 0};
+    uint32_t m_rgnJitter[2] = {0, 0};
+    int32_t m_nRttMs = -1;
+    uint32_t m_nNacks = 0;
+    uint32_t m_nKeyFrameRequests = 0;
+    std::string m_endReason;
+    alignas(8) uint8_t m_rgbWork[c_cbMaxDatagram + c_cbSrtcpRoom]; // STUN answers, RTCP
+};
+
+} // namespace rtc

@@ -1,0 +1,106 @@
+// The WebRTC side of the Corvasta stand-in: one UDP socket on the served
+// address and port, and the peers that WHEP offers made. The HTTP server's
+// thread reads the socket and runs the timers (one thread for the network);
+// the streaming threads send their samples to every connected peer
+// directly, so that a sample leaves as soon as it arrives.
+#pragma once
+
+#include <winsock2.h>
+
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "rtc/RtcPeer.h"
+
+#include "HttpServer.h"
+#include "ServerUrl.h"
+#include "StreamChunk.h"
+
+// Called without the endpoint's lock held.
+class IRtcEndpointEvents
+{
+public:
+    // The number of peers whose handshake finished changed.
+    virtual void OnPeerCount(UINT nCount, bool bArrived) = 0;
+    virtual void OnKeyFrameRequest() = 0;
+    // One sample sent to nPeers peers as nPackets packets of cbSent bytes in
+    // all; llMicroseconds sums, over the peers, the time from its arrival to
+    // the send of its last packet to each.
+    virtual void OnRtpSent(EMediaKind eKind, UINT nPeers, UINT nPackets, UINT cbSent, LONGLONG llMicroseconds) = 0;
+
+protected:
+    ~IRtcEndpointEvents() = default;
+};
+
+class CRtcEndpoint : public IHttpServerDatagrams, private rtc::IPeerOutput
+{
+public:
+    // Past it an offer is answered 503.
+    static constexpr size_t nMaxPeers = 100;
+    // An answered offer whose client never finishes the handshake goes.
+    static constexpr ULONGLONG nConnectTimeoutMs = 30000;
+
+    CRtcEndpoint();
+    ~CRtcEndpoint();
+    CRtcEndpoint(const CRtcEndpoint&) = delete;
+    CRtcEndpoint& operator=(const CRtcEndpoint&) = delete;
+
+    // Binds the UDP port of the served address and makes the certificate.
+    // Winsock must be started.
+    HRESULT Start(const CServerUrl& url, rtc::EMediaCodec video, rtc::EMediaCodec audio, IRtcEndpointEvents* pEvents);
+    // Closes every session (close_notify) and the socket.
+    void Stop();
+    // IHttpServerDatagrams: the network thread's part.
+    SOCKET DatagramSocket() const override { return m_socket; }
+    void OnDatagrams() override;
+    DWORD OnDatagramTimer() override;
+    CWhepAnswer Offer(const std::string& strSdp);
+    CWhepAnswer End(const std::string& strSession);
+
+    // A streaming thread's sample for every connected peer; llStart in 100 ns units.
+    void Send(EMediaKind eKind, const BYTE* pData, UINT cbData, LONGLONG llStart, LONGLONG llArrival);
+    bool HasPeers() const;
+
+    // The peers as status.json lists them, and why a branch is not sent.
+    std::string PeersJson() const;
+    std::string Rejections() const;
+
+private:
+    struct CSession
+    {
+        std::string m_strId;
+        std::string m_strUfrag;
+        ULONGLONG m_nCreatedMs;
+        std::unique_ptr<rtc::RtcPeer> m_spPeer;
+    };
+    // What the network thread tells the owner once it has let go of the lock.
+    struct CFired
+    {
+        std::vector<std::pair<UINT, bool>> counts; // the count after each change, arrived
+        bool bKeyFrame = false;
+    };
+
+    void SendTo(const rtc::NetAddress& to, const uint8_t* pb, size_t cb) override;
+    CSession* FindSession(const uint8_t* pb, size_t cb, const rtc::NetAddress& from);
+    void Apply(CSession* pSession, bool bWasConnected, const rtc::PeerEvents& events, CFired* pFired);
+    void RemoveEnded(CFired* pFired);
+    void Fire(const CFired& fired);
+    UINT ConnectedCount() const;
+
+    SOCKET m_socket;
+    bool m_bWinsock;
+    IRtcEndpointEvents* m_pEvents;
+    std::unique_ptr<rtc::DtlsCertificate> m_spCertificate;
+    rtc::NetAddress m_local;
+    std::vector<std::string> m_candidates;
+    std::string m_strAddress;
+    rtc::EMediaCodec m_video;
+    rtc::EMediaCodec m_audio;
+    std::vector<std::string> m_rejections; // of the last answer, per branch
+
+    mutable std::mutex m_mutex; // guards the sessions and the socket's sends
+    std::vector<std::unique_ptr<CSession>> m_sessions;
+    UINT m_nConnected;
+};
