@@ -1,6 +1,9 @@
 # The libraries that scripts/deps builds from Debian's source packages as
 # static Windows libraries, each in build/deps/NAME, as imported targets
 # corvasta::NAME. Their headers are system headers: our warnings stay ours.
+# A layer that needs one includes this itself (rtc/ comes before the
+# stand-ins); the targets are defined once.
+include_guard(GLOBAL)
 set(CORVASTA_DEPS_DIR ${CMAKE_BINARY_DIR}/deps)
 
 function(corvasta_dep name dir)
