@@ -23,7 +23,7 @@ TEST(StatusPage, ShowsStateUrlStreamAndCounts)
     // and the rows it refreshes by their keys.
     EXPECT_NE(std::string::npos, strPage.find("data-stream=\"/a&amp;b/stream\" data-status=\"/a&amp;b/status.json\""));
     EXPECT_NE(std::string::npos, strPage.find("<tr data-key=\"connections\"><th>Connections</th>"));
-    EXPECT_NE(std::string::npos, strPage.find("<canvas id=\"video\""));
+    EXPECT_NE(std::string::npos, strPage.find("<video id=\"video\""));
     EXPECT_NE(std::string::npos, strPage.find("startViewer("));
 }
 
