@@ -18,7 +18,7 @@ WINESERVER=/usr/lib/wine/wineserver
 # captures.
 PACKAGES=(g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64 mingw-w64-tools
           libwine-dev cmake ninja-build googletest wine wine64 xvfb x11-utils imagemagick
-          nsis zip chromium python3 nodejs ffmpeg)
+          nsis zip chromium python3 nodejs ffmpeg python3-aiortc)
 
 log() { printf '%s\n' "$*" >&2; }
 
