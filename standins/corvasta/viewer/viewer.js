@@ -104,8 +104,8 @@ function gathered(pc, env) {
 
 // One WHEP client that keeps a session up: while there is none it POSTs an
 // offer every RETRY_MS. `figures` is what the page shows and exposes;
-// `onTrack(track, connects)` gets each received track with the number of
-// the session it belongs to.
+// `onTrack(track, attempt)` gets each received track with the number of
+// the attempt that brought it.
 class WhepPlayer {
   constructor(endpoint, env, figures, onTrack) {
     this.endpoint = endpoint;
@@ -121,6 +121,7 @@ class WhepPlayer {
     const env = this.env;
     env.clearTimeout(this.retryTimer);
     this.retryTimer = null;
+    if (this.session !== null) this.end(this.session, '', false);
     // No ICE servers: the server's candidates are in its answer, and the
     // page reaches nothing but its own host.
     const pc = new env.RTCPeerConnection({ iceServers: [] });
