@@ -15,10 +15,11 @@ WINESERVER=/usr/lib/wine/wineserver
 # nsis, zip: the packages for Windows users (scripts/package).
 # chromium, python3: the viewer page's test in a real browser; nodejs: its
 # script's own tests. ffmpeg: decoders that are not ours for the encoders'
-# captures.
+# captures. python3-aiortc: a WebRTC client that is not ours. iproute2,
+# util-linux: the tests' own network namespace (ip, unshare).
 PACKAGES=(g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64 mingw-w64-tools
           libwine-dev cmake ninja-build googletest wine wine64 xvfb x11-utils imagemagick
-          nsis zip chromium python3 nodejs ffmpeg iproute2 util-linux)
+          nsis zip chromium python3 nodejs ffmpeg python3-aiortc iproute2 util-linux)
 
 log() { printf '%s\n' "$*" >&2; }
 

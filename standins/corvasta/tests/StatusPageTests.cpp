@@ -24,7 +24,7 @@ TEST(StatusPage, ShowsStateUrlStreamAndCounts)
     EXPECT_NE(std::string::npos, strPage.find("data-stream=\"/a&amp;b/stream\" data-whep=\"/a&amp;b/whep\" "
                                               "data-status=\"/a&amp;b/status.json\""));
     EXPECT_NE(std::string::npos, strPage.find("<tr data-key=\"connections\"><th>Connections</th>"));
-    EXPECT_NE(std::string::npos, strPage.find("<canvas id=\"video\""));
+    EXPECT_NE(std::string::npos, strPage.find("<video id=\"video\""));
     EXPECT_NE(std::string::npos, strPage.find("startViewer("));
 }
 
