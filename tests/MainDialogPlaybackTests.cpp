@@ -1,6 +1,7 @@
 // Play, Pause, Stop, the slider, graph events and the display lines, from
 // the dialog with the stand-in filters.
 #include "tests/support/MainDialogDriver.h" // first: it brings winsock2.h
+#include "tests/support/RtcUdpClient.h"
 
 #include <commctrl.h>
 #include <cstdio>
@@ -107,8 +108,10 @@ TEST_F(PlaybackTest, LiveSourceShowsThePositionAlone)
     });
 }
 
-TEST_F(PlaybackTest, ClientConnectionsRunAndPauseTheGraph)
+TEST_F(PlaybackTest, PeerConnectionsRunAndPauseTheGraph)
 {
+    if (!InNetNamespace())
+        GTEST_SKIP() << "WebRTC peers only inside the test run's own network namespace";
     CWinsock winsock;
     USHORT nPort = FindFreePort();
     Run([&](HWND hDlg) {
@@ -116,20 +119,25 @@ TEST_F(PlaybackTest, ClientConnectionsRunAndPauseTheGraph)
         PressButtonAndWait(hDlg, IDC_PAUSE); // the filter serves while paused
         ASSERT_TRUE(WaitForState(hDlg, State_Paused));
         {
-            CLoopbackClient client;
-            ASSERT_EQ(0, client.Connect(nPort));
-            ASSERT_TRUE(client.Send("GET /stream HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n"));
-            EXPECT_TRUE(WaitForState(hDlg, State_Running));
-            EXPECT_TRUE(WaitForText(hDlg, IDC_STATISTIC,
-                                    [](const std::wstring& s) { return s.rfind(L"Connections: 1, ", 0) == 0; }))
+            CRtcUdpClient client;
+            CWhepExchange exchange;
+            ASSERT_TRUE(client.Open(nPort, "/whep", &exchange)) << exchange.nStatus << " " << exchange.body;
+            // The finished handshake makes a connection, and the harness
+            // runs the graph for it.
+            EXPECT_TRUE(client.PumpUntil([&] { return GraphState(hDlg) == State_Running; }, 10000));
+            EXPECT_TRUE(client.Client().Connected());
+            EXPECT_TRUE(client.PumpUntil(
+                [&] { return GetItemText(hDlg, IDC_STATISTIC).rfind(L"Connections: 1, ", 0) == 0; }, 5000))
                 << GetItemText(hDlg, IDC_STATISTIC);
             int nConnections = 0;
             OnUi(hDlg, [&] { nConnections = m_dlg.GetGraph().GetConnections(); });
             EXPECT_EQ(1, nConnections);
-            // Media reaches the client.
-            EXPECT_TRUE(client.ReadUntil("200 OK"));
+            // Media reaches the peer.
+            EXPECT_TRUE(client.PumpUntil([&] { return client.Client().Video().nFrames > 0; }, 10000));
+            // The peer leaves, as a page that is closed does.
+            EXPECT_EQ(200, WhepDelete(nPort, exchange.location).nStatus);
         }
-        // The client left: paused again.
+        // No peer left: paused again.
         EXPECT_TRUE(WaitForState(hDlg, State_Paused));
     });
 }

@@ -56,7 +56,7 @@ CPartType PartType(const AM_MEDIA_TYPE& mt)
 
 CCorvastaFilter::CCorvastaFilter()
     : CKitSinkFilter(szName, CLSID_CorvastaFilter), m_pVideoPin(nullptr), m_pAudioPin(nullptr),
-      m_bAppFilter(FALSE), m_nPeers(0), m_nStreams(0)
+      m_bAppFilter(FALSE)
 {
 }
 
@@ -100,7 +100,6 @@ STDMETHODIMP CCorvastaFilter::Run(REFERENCE_TIME tStart)
 HRESULT CCorvastaFilter::OnActive()
 {
     m_stats.Reset();
-    m_nPeers = m_nStreams = 0;
     HRESULT hr = m_rtc.Start(m_url, PinCodec(m_pVideoPin), PinCodec(m_pAudioPin), this);
     if (FAILED(hr))
         return hr;
@@ -185,30 +184,16 @@ HRESULT CCorvastaFilter::Receive(CKitInputPin* pPin, IMediaSample* pSample)
     return S_OK;
 }
 
-void CCorvastaFilter::OnClientCount(UINT nCount, bool bArrived)
+void CCorvastaFilter::OnClientCount(UINT, bool)
 {
-    {
-        std::lock_guard<std::mutex> lock(m_countMutex);
-        m_nStreams = nCount;
-        ReportConnections(bArrived);
-    }
-    // A reader of the HTTP stream can start decoding only at a key frame.
-    if (bArrived)
-        OnKeyFrameRequest();
+    // A reader of the HTTP stream records what the filter receives; it is
+    // no peer, so it neither counts as a connection nor asks for key frames.
 }
 
 void CCorvastaFilter::OnPeerCount(UINT nCount, bool bArrived)
 {
     // A peer's first key frame comes from its own PLI, as a browser sends
     // one when it has nothing to decode.
-    std::lock_guard<std::mutex> lock(m_countMutex);
-    m_nPeers = nCount;
-    ReportConnections(bArrived);
-}
-
-void CCorvastaFilter::ReportConnections(bool bArrived)
-{
-    UINT nCount = m_nPeers + m_nStreams;
     m_stats.OnConnections(nCount, bArrived);
     NotifyEvent(EC_USER + 1, static_cast<LONG_PTR>(nCount), 0);
 }
@@ -231,9 +216,9 @@ CWhepAnswer CCorvastaFilter::OnWhep(const CWhepRequest& request)
     return m_rtc.Offer(request.m_strBody);
 }
 
-void CCorvastaFilter::OnDelivered(const CDelivery& delivery)
+void CCorvastaFilter::OnDelivered(const CDelivery&)
 {
-    m_stats.OnDelivered(delivery.m_eKind, delivery.m_cbSample, delivery.m_llMicroseconds);
+    // The statistics count what goes out as RTP.
 }
 
 std::string CCorvastaFilter::GetStatus(EStatusDocument eDocument)

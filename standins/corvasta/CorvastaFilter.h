@@ -95,8 +95,6 @@ private:
     void OnRtpSent(EMediaKind eKind, UINT nPeers, UINT nPackets, UINT cbSent, LONGLONG llMicroseconds) override;
     // The codec of what a pin receives, for the answer to an offer.
     rtc::EMediaCodec PinCodec(CKitInputPin* pPin);
-    // Connections of both kinds: WebRTC peers and HTTP stream readers.
-    void ReportConnections(bool bArrived);
 
     CKitInputPin* m_pVideoPin;
     CKitInputPin* m_pAudioPin;
@@ -109,7 +107,4 @@ private:
     CServerStatistics m_stats;
     CRtcEndpoint m_rtc;
     CHttpServer m_server;
-    std::mutex m_countMutex; // the two counts and their report, in order
-    UINT m_nPeers;
-    UINT m_nStreams;
 };

@@ -52,15 +52,6 @@ void CServerStatistics::OnConnections(UINT nConnections, bool bArrived)
         ++m_nConnectionsTotal;
 }
 
-void CServerStatistics::OnDelivered(EMediaKind eKind, UINT cbSample, LONGLONG llMicroseconds)
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    ++m_nPacksSent;
-    m_llBytesSent += cbSample;
-    m_rgTransfer[eKind].m_llTotal += llMicroseconds;
-    ++m_rgTransfer[eKind].m_llCount;
-}
-
 void CServerStatistics::OnRtpSent(EMediaKind eKind, UINT nPeers, UINT nPackets, UINT cbSent,
                                   LONGLONG llMicroseconds)
 {

@@ -20,8 +20,6 @@ public:
     void OnKeyFrameRequest();
     // bArrived: one more client than before; it counts towards the total.
     void OnConnections(UINT nConnections, bool bArrived);
-    // One sample fully written to one client, llMicroseconds after it arrived.
-    void OnDelivered(EMediaKind eKind, UINT cbSample, LONGLONG llMicroseconds);
     // One sample sent as RTP to nPeers peers: nPackets packets and cbSent
     // bytes in all, llMicroseconds the sum of its times to each peer.
     void OnRtpSent(EMediaKind eKind, UINT nPeers, UINT nPackets, UINT cbSent, LONGLONG llMicroseconds);

@@ -91,7 +91,7 @@ protected:
     std::wstring m_strUrl;
 };
 
-TEST_F(CorvastaGraphTest, RunsServesAndReportsItsClients)
+TEST_F(CorvastaGraphTest, ServesThePageAndARecordingStreamWhoseReaderIsNoPeer)
 {
     AddSource(0, true, true);
     ASSERT_EQ(S_OK, m_spControl->Run());
@@ -110,40 +110,27 @@ TEST_F(CorvastaGraphTest, RunsServesAndReportsItsClients)
     EXPECT_NE(std::string::npos, strPage.find("Running"));
     EXPECT_NE(std::string::npos, strPage.find("http://127.0.0.1:" + std::to_string(m_nPort) + "/"));
 
+    // The HTTP stream records what arrives, framed, for tests and people;
+    // its reader is no WebRTC peer, so nothing counts it.
     CLoopbackClient client;
     ASSERT_EQ(0, client.Connect(m_nPort));
     ASSERT_TRUE(client.Send("GET /stream HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n"));
-    LONG_PTR lCount = -1;
-    ASSERT_TRUE(WaitForGraphEvent(m_spEvent, EC_USER + 1, &lCount));
-    EXPECT_EQ(1, lCount);
-    EXPECT_TRUE(WaitForGraphEvent(m_spEvent, EC_USER, nullptr)) << "a new client asks for a key frame";
     EXPECT_TRUE(client.ReadUntil("video-"));
     EXPECT_TRUE(client.ReadUntil("audio-"));
     EXPECT_NE(std::string::npos, client.Received().find("Content-Type: video/h264"));
     // Audio parts tell the pin's rate and channels.
     EXPECT_TRUE(client.ReadUntil("X-Sample-Rate: 22050\r\nX-Channels: 2\r\n\r\naudio-")) << client.Received();
 
-    // The server counts a pack as sent once its write has returned, which
-    // may be after the client has read it.
     ServerStats grown = QueryStatistics(m_pCorvasta);
-    for (DWORD dwStart = ::GetTickCount(); grown.nPacksSent == 0 && ::GetTickCount() - dwStart < 5000;)
-    {
-        ::Sleep(10);
-        grown = QueryStatistics(m_pCorvasta);
-    }
     EXPECT_GT(grown.nPacks, stats.nPacks);
     EXPECT_GT(grown.nBytes, stats.nBytes);
-    EXPECT_EQ(1u, grown.nConnections);
-    EXPECT_EQ(1u, grown.nConnectionsTotal);
-    EXPECT_EQ(1u, grown.nKeyFrameRequests);
-    EXPECT_GT(grown.nPacksSent, 0u);
-    EXPECT_GE(grown.nRtpTransferVid, 0);
-
+    EXPECT_EQ(0u, grown.nConnections);
+    EXPECT_EQ(0u, grown.nConnectionsTotal);
+    EXPECT_EQ(0u, grown.nKeyFrameRequests);
+    EXPECT_EQ(0u, grown.nPacksSent) << "the statistics count RTP";
     client.Close();
-    lCount = -1;
-    ASSERT_TRUE(WaitForGraphEvent(m_spEvent, EC_USER + 1, &lCount));
-    EXPECT_EQ(0, lCount);
-    EXPECT_EQ(0u, QueryStatistics(m_pCorvasta).nConnections);
+    LONG_PTR lCount = -1;
+    EXPECT_FALSE(WaitForGraphEvent(m_spEvent, EC_USER + 1, &lCount, 500)) << lCount;
 }
 
 TEST_F(CorvastaGraphTest, StopEndsTheServerAndItsThread)
@@ -155,7 +142,7 @@ TEST_F(CorvastaGraphTest, StopEndsTheServerAndItsThread)
     CLoopbackClient client;
     ASSERT_EQ(0, client.Connect(m_nPort));
     ASSERT_TRUE(client.Send("GET /stream HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n"));
-    ASSERT_TRUE(WaitForGraphEvent(m_spEvent, EC_USER + 1, nullptr));
+    ASSERT_TRUE(client.ReadUntil("200 OK"));
 
     ASSERT_EQ(S_OK, m_spControl->Stop());
     EXPECT_TRUE(client.ReadToEnd()) << "the stream ends with the graph";

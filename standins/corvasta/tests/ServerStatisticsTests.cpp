@@ -18,9 +18,10 @@ TEST(ServerStatistics, CountsWhatHappened)
     stats.OnConnections(2, true);
     stats.OnConnections(1, false);
     stats.OnKeyFrameRequest();
-    stats.OnDelivered(eMediaVideo, 1000, 300);
-    stats.OnDelivered(eMediaVideo, 500, 101);
-    stats.OnDelivered(eMediaAudio, 40, 7);
+    // A frame to two peers in 2 + 2 packets, each peer's last 300 and 101
+    // us after its arrival; a sound to one.
+    stats.OnRtpSent(eMediaVideo, 2, 4, 1500, 300 + 101);
+    stats.OnRtpSent(eMediaAudio, 1, 1, 40, 7);
 
     ServerStats record;
     memset(&record, 0xCC, sizeof(record));
@@ -34,7 +35,7 @@ TEST(ServerStatistics, CountsWhatHappened)
     EXPECT_EQ(1u, record.nKeyFrameRequests);
     EXPECT_EQ(3u, record.nPacks);
     EXPECT_EQ(1540, record.nBytes);
-    EXPECT_EQ(3u, record.nPacksSent);
+    EXPECT_EQ(5u, record.nPacksSent);
     EXPECT_EQ(1540, record.nBytesSent);
     EXPECT_EQ(200, record.nRtpTransferVid); // (300 + 101) / 2
     EXPECT_EQ(7, record.nRtpTransferAud);
@@ -55,7 +56,7 @@ TEST(ServerStatistics, ByteCountsStopAtTheLargestValue)
     for (int i = 0; i < 3; ++i)
     {
         stats.OnSample(eMediaVideo, 1000000000u);
-        stats.OnDelivered(eMediaVideo, 1000000000u, 1);
+        stats.OnRtpSent(eMediaVideo, 1, 1, 1000000000u, 1);
     }
     ServerStats record = {};
     stats.Fill(State_Running, &record);
