@@ -190,9 +190,46 @@ TEST_F(WebRtcServeTest, MalformedOffersAreRefusedWhileAPeerPlaysOn)
     }
     EXPECT_EQ(404, WhepDelete(m_nPort, "/live/whep/0123456789abcdef").nStatus);
 
+    // A client without the encoder's audio codec gets video alone, and the
+    // status page says why.
+    CWhepExchange partial = WhepPost(m_nPort, "/live/whep", other.Offer({96}, {9}));
+    EXPECT_EQ(201, partial.nStatus) << partial.body;
+    EXPECT_NE(std::string::npos, partial.body.find("m=audio 0 ")) << partial.body;
+    std::string strStatus = HttpGet(m_nPort, "/live/status.json");
+    EXPECT_NE(std::string::npos, strStatus.find("\"rejected\":\"audio: the client offered no opus\"")) << strStatus;
+    EXPECT_EQ(200, WhepDelete(m_nPort, partial.location).nStatus);
+
     uint32_t nFrames = rtc.Video().nFrames;
     EXPECT_TRUE(Pump(client, [&] { return rtc.Video().nFrames >= nFrames + 10; })) << "the peer plays on";
     EXPECT_EQ(std::vector<int>{1}, m_counts);
+}
+
+TEST_F(WebRtcServeTest, PeersThatCloseOrFallSilentLeaveTheCount)
+{
+    Serve(szVP8, szOpus);
+    CRtcUdpClient closing;
+    CRtcUdpClient silent;
+    for (CRtcUdpClient* pClient : {&closing, &silent})
+    {
+        CWhepExchange exchange;
+        ASSERT_TRUE(pClient->Open(m_nPort, "/live/whep", &exchange)) << exchange.body;
+        ASSERT_TRUE(Pump(*pClient, [&] { return pClient->Client().Video().nFrames >= 1; }));
+    }
+    ASSERT_TRUE(Pump(silent, [&] { return m_counts.size() == 2; }, 5000));
+
+    // close_notify ends a session as DELETE does.
+    closing.Client().Close();
+    closing.Flush();
+    ASSERT_TRUE(Pump(silent, [&] { return m_counts.size() == 3; }, 5000));
+    EXPECT_EQ((std::vector<int>{1, 2, 1}), m_counts);
+
+    // A client that stops answering the consent checks is dropped once 30 s
+    // have passed since its last answer.
+    silent.Client().AnswersConsent = false;
+    DWORD dwStart = ::GetTickCount();
+    ASSERT_TRUE(Pump(silent, [&] { return m_counts.size() == 4; }, 45000));
+    EXPECT_EQ((std::vector<int>{1, 2, 1, 0}), m_counts);
+    EXPECT_GE(::GetTickCount() - dwStart, 24000u) << "not before its consent ran out";
 }
 
 TEST_F(WebRtcServeTest, StopEndsEverySessionAtOnce)
