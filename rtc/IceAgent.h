@@ -4,6 +4,7 @@
 // keeps asking that address for consent (RFC 7675). It owns no socket and
 // no clock: datagrams come in with their source and the time, and what it
 // sends goes out into the caller's buffers with the address to send to.
+// One thread drives it.
 #pragma once
 
 #include <cstddef>

@@ -7,8 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "rtc/IceAgent.h"
 #include "rtc/Rtcp.h"
 #include "rtc/Sdp.h"
+#include "rtc/Stun.h"
+#include "rtc/fuzz/StunSeeds.h"
 #include "tests/support/CorpusFiles.h"
 
 namespace {
@@ -79,6 +82,58 @@ TEST(RtcCorpus, EveryRtcpInputIsHandedOnOrRefusedWhole)
             EXPECT_GT(handler.cEvents, 0u);
         }
     }
+}
+
+// Every input read whole or refused with a reason, then handed to a
+// session's agent: what it answers checks with its password, what it drops
+// it says nothing to. The browser's check among the seeds is for that
+// session and selects its source.
+TEST(RtcCorpus, EveryStunInputIsReadOrRefusedAndTheAgentAnswersOnlyValidChecks)
+{
+    using namespace rtc::stunseeds;
+    const std::vector<std::wstring> files = CorpusFiles(RTC_CORPUS_DIR "/corpus-stun");
+    ASSERT_FALSE(files.empty());
+    const uint8_t rgbFrom[4] = {192, 168, 1, 20};
+    const rtc::NetAddress from = rtc::NetAddress::V4(rgbFrom, 50123);
+    size_t cSelected = 0;
+    for (const std::wstring& file : files)
+    {
+        SCOPED_TRACE(testing::Message() << file);
+        std::vector<uint8_t> bytes;
+        ASSERT_TRUE(ReadFileBytes(file, &bytes));
+        rtc::StunMessage message;
+        const char* pszReason = nullptr;
+        const bool bParsed = rtc::ParseStun(bytes.data(), bytes.size(), &message, &pszReason);
+        ASSERT_NE(nullptr, pszReason);
+        EXPECT_EQ(bParsed, *pszReason == '\0') << pszReason;
+        if (!bParsed)
+        {
+            EXPECT_EQ(0u, message.cAttributes);
+        }
+        if (IsSeed(file))
+        {
+            EXPECT_TRUE(bParsed) << pszReason;
+            EXPECT_TRUE(rtc::CheckFingerprint(message));
+        }
+
+        rtc::IceAgent agent(c_szLocalUfrag, c_szLocalPwd, c_szRemoteUfrag, c_szRemotePwd);
+        uint8_t rgbOut[rtc::c_cbIceMessageMax];
+        size_t cbOut = 0;
+        const rtc::IceResult result =
+            agent.Receive(bytes.data(), bytes.size(), from, 0, rgbOut, sizeof(rgbOut), &cbOut);
+        EXPECT_EQ(result == rtc::IceResult::Dropped, cbOut == 0);
+        if (cbOut != 0)
+        {
+            rtc::StunMessage answer;
+            ASSERT_TRUE(rtc::ParseStun(rgbOut, cbOut, &answer, &pszReason)) << pszReason;
+            EXPECT_TRUE(rtc::CheckMessageIntegrity(answer, reinterpret_cast<const uint8_t*>(c_szLocalPwd),
+                                                   sizeof(c_szLocalPwd) - 1));
+            EXPECT_TRUE(rtc::CheckFingerprint(answer));
+        }
+        if (IsSeed(file) && result == rtc::IceResult::Selected)
+            cSelected++;
+    }
+    EXPECT_EQ(1u, cSelected);
 }
 
 } // namespace
