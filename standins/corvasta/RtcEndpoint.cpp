@@ -1,4 +1,5 @@
 #include "RtcEndpoint.h"
+#include "StatusPage.h"
 
 #include <ws2tcpip.h>
 #include <iphlpapi.h>
@@ -93,20 +94,6 @@ std::vector<in_addr> MachineAddresses()
         }
     }
     return addresses;
-}
-
-std::string JsonText(const std::string& str)
-{
-    std::string strOut = "\"";
-    for (char ch : str)
-    {
-        if (ch == '"' || ch == '\\')
-            strOut += '\\';
-        if (static_cast<unsigned char>(ch) < 0x20)
-            continue;
-        strOut += ch;
-    }
-    return strOut + "\"";
 }
 
 } // namespace
@@ -261,16 +248,15 @@ void CRtcEndpoint::OnDatagrams()
             bool bWasConnected = pSession->m_spPeer->State() == rtc::PeerState::Connected;
             rtc::PeerEvents events;
             pSession->m_spPeer->Receive(rgb, static_cast<size_t>(cb), address, NowMs(), &events);
-            Apply(pSession, bWasConnected, events, &fired);
+            Apply(bWasConnected, events, &fired);
         }
-        RemoveEnded(&fired);
+        RemoveEnded();
     }
     Fire(fired);
 }
 
-void CRtcEndpoint::Apply(CSession* pSession, bool bWasConnected, const rtc::PeerEvents& events, CFired* pFired)
+void CRtcEndpoint::Apply(bool bWasConnected, const rtc::PeerEvents& events, CFired* pFired)
 {
-    (void)pSession;
     if (events.bConnected && !bWasConnected)
         pFired->counts.emplace_back(++m_nConnected, true);
     if (events.bEnded && bWasConnected)
@@ -278,9 +264,8 @@ void CRtcEndpoint::Apply(CSession* pSession, bool bWasConnected, const rtc::Peer
     pFired->bKeyFrame = pFired->bKeyFrame || events.bKeyFrameRequest;
 }
 
-void CRtcEndpoint::RemoveEnded(CFired* pFired)
+void CRtcEndpoint::RemoveEnded()
 {
-    (void)pFired;
     m_sessions.erase(std::remove_if(m_sessions.begin(), m_sessions.end(),
                                     [](const auto& sp) { return sp->m_spPeer->HasEnded(); }),
                      m_sessions.end());
@@ -313,10 +298,10 @@ DWORD CRtcEndpoint::OnDatagramTimer()
             }
             else if (peer.NextTimerMs() <= nNow)
                 peer.OnTimer(nNow, &events);
-            Apply(spSession.get(), bWasConnected, events, &fired);
+            Apply(bWasConnected, events, &fired);
             nNext = std::min<ULONGLONG>(nNext, peer.NextTimerMs());
         }
-        RemoveEnded(&fired);
+        RemoveEnded();
     }
     Fire(fired);
     if (nNext == UINT64_MAX)
@@ -382,8 +367,8 @@ CWhepAnswer CRtcEndpoint::End(const std::string& strSession)
         (*it)->m_spPeer->Close("the client ended the session");
         rtc::PeerEvents events;
         events.bEnded = true;
-        Apply(it->get(), bWasConnected, events, &fired);
-        RemoveEnded(&fired);
+        Apply(bWasConnected, events, &fired);
+        RemoveEnded();
     }
     Fire(fired);
     return {200, std::string(), "the session ended"};
@@ -427,11 +412,6 @@ bool CRtcEndpoint::HasPeers() const
     return m_nConnected > 0;
 }
 
-UINT CRtcEndpoint::ConnectedCount() const
-{
-    return m_nConnected;
-}
-
 std::string CRtcEndpoint::PeersJson() const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -441,8 +421,8 @@ std::string CRtcEndpoint::PeersJson() const
         rtc::PeerFigures figures = spSession->m_spPeer->Figures();
         if (strJson.size() > 1)
             strJson += ",";
-        strJson += "{\"state\":" + JsonText(rtc::PeerStateName(figures.state)) +
-                   ",\"pair\":" + JsonText(figures.pair) +
+        strJson += "{\"state\":" + JsonString(rtc::PeerStateName(figures.state)) +
+                   ",\"pair\":" + JsonString(figures.pair) +
                    ",\"packetsSent\":" + std::to_string(figures.nPacketsSent) +
                    ",\"packetsLost\":" + std::to_string(figures.nPacketsLost) +
                    ",\"rttMs\":" + std::to_string(figures.nRttMs) +

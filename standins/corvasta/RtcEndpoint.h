@@ -84,10 +84,10 @@ private:
 
     void SendTo(const rtc::NetAddress& to, const uint8_t* pb, size_t cb) override;
     CSession* FindSession(const uint8_t* pb, size_t cb, const rtc::NetAddress& from);
-    void Apply(CSession* pSession, bool bWasConnected, const rtc::PeerEvents& events, CFired* pFired);
-    void RemoveEnded(CFired* pFired);
+    // Notes what a peer's events change in the count, under the lock.
+    void Apply(bool bWasConnected, const rtc::PeerEvents& events, CFired* pFired);
+    void RemoveEnded();
     void Fire(const CFired& fired);
-    UINT ConnectedCount() const;
 
     SOCKET m_socket;
     bool m_bWinsock;

@@ -70,6 +70,20 @@ std::string ToUtf8(const std::wstring& str)
     return strOut;
 }
 
+std::string JsonString(const std::string& str)
+{
+    std::string strOut = "\"";
+    for (char ch : str)
+    {
+        if (static_cast<unsigned char>(ch) < 0x20)
+            continue;
+        if (ch == '"' || ch == '\\')
+            strOut += '\\';
+        strOut += ch;
+    }
+    return strOut + "\"";
+}
+
 std::string MakeStatusPage(LPCWSTR pszState, const CServerUrl& url, const ServerStats& stats,
                            const CPeerStatus& peers)
 {
@@ -104,12 +118,6 @@ std::string MakeStatusJson(LPCWSTR pszState, const ServerStats& stats, const CPe
     std::string strJson = "{\"state\":\"" + ToUtf8(pszState != nullptr ? pszState : L"") + "\"";
     for (const CFigure& figure : Counts(stats))
         strJson += std::string(",\"") + figure.pszKey + "\":" + figure.strValue;
-    std::string strRejected;
-    for (char ch : peers.m_strRejections)
-    {
-        if (ch == '"' || ch == '\\')
-            strRejected += '\\';
-        strRejected += ch;
-    }
-    return strJson + ",\"rejected\":\"" + strRejected + "\",\"peers\":" + peers.m_strPeersJson + "}";
+    return strJson + ",\"rejected\":" + JsonString(peers.m_strRejections) + ",\"peers\":" + peers.m_strPeersJson +
+           "}";
 }

@@ -27,5 +27,9 @@ std::string MakeStatusPage(LPCWSTR pszState, const CServerUrl& url, const Server
 // page's rows (data-key).
 std::string MakeStatusJson(LPCWSTR pszState, const ServerStats& stats, const CPeerStatus& peers = CPeerStatus());
 
+// A JSON string of UTF-8 text: quoted, quotes and backslashes escaped,
+// control characters dropped.
+std::string JsonString(const std::string& str);
+
 // HTTP speaks bytes; texts of the filter go out as UTF-8.
 std::string ToUtf8(const std::wstring& str);
