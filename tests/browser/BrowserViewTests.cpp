@@ -4,7 +4,8 @@
 // executables), the page sets up its WebRTC session over WHEP, and the
 // screenshots of its video element must show the moving test pattern,
 // decoded by the browser's own H.264 or VP8 decoder, while the dialog counts
-// the browser as a client; the Opus track's packets arrive as well.
+// the browser as a client; the audio encoder's packets (Opus, u-law or
+// A-law) arrive as well.
 #include "tests/support/MainDialogDriver.h" // first: it brings winsock2.h
 
 #include <cstdio>
@@ -207,17 +208,19 @@ int ConnectionsShown(const std::wstring& strStatistics)
     return swscanf(strStatistics.c_str(), L"Connections: %d,", &nConnections) == 1 ? nConnections : -1;
 }
 
-// A video encoder of the dialog's list, and the codec that WebRTC's
-// statistics then name for the received track.
+// A video and an audio encoder of the dialog's lists, and the codecs that
+// WebRTC's statistics then name for the received tracks.
 struct CBrowserCase
 {
     const wchar_t* pszVideoEncoder;
     const char* pszCodec;
+    const wchar_t* pszAudioEncoder;
+    const char* pszAudioCodec;
 };
 
 void PrintTo(const CBrowserCase& test, std::ostream* pos)
 {
-    *pos << test.pszCodec;
+    *pos << test.pszCodec << " + " << test.pszAudioCodec;
 }
 
 class BrowserViewTest : public MainDialogFixture, public testing::WithParamInterface<CBrowserCase>
@@ -250,6 +253,7 @@ TEST_P(BrowserViewTest, ChromiumShowsTheMovingPatternWhileCountedAsAClient)
         // The loopback address alone: the browser is on this machine.
         SetControlText(hDlg, IDC_URL, (L"http://localhost:" + std::to_wstring(FindFreePort()) + L"/view/").c_str());
         SelectComboText(hDlg, IDC_ENC_VIDEO, test.pszVideoEncoder);
+        SelectComboText(hDlg, IDC_ENC_AUDIO, test.pszAudioEncoder);
         PressButtonAndWait(hDlg, IDC_BUILD_GRAPH);
         ASSERT_TRUE(IsEnabled(hDlg, IDC_PLAY)) << "the build failed";
         // The harness builds moving bars without the frame number; the test
@@ -314,12 +318,16 @@ TEST_P(BrowserViewTest, ChromiumShowsTheMovingPatternWhileCountedAsAClient)
     EXPECT_LT(rgdwFrame[1] - rgdwFrame[0], 250u) << rgdwFrame[0] << " then " << rgdwFrame[1];
     // Chromium holds a page's sound until the user acts: the page offered
     // its button, with the muted video playing regardless; the audio track
-    // carried the Opus encoder's packets.
+    // carried the audio encoder's packets.
     EXPECT_EQ(1, capture.nSoundButton) << capture.strText;
-    EXPECT_EQ("audio/opus", capture.strAudioCodec) << capture.strText;
+    EXPECT_EQ(test.pszAudioCodec, capture.strAudioCodec) << capture.strText;
     EXPECT_GT(capture.nAudioPackets, 0) << capture.strText;
 }
 
-INSTANTIATE_TEST_SUITE_P(Codecs, BrowserViewTest,
-                         testing::Values(CBrowserCase{L"Ormidex QS Encoder", "video/H264"},
-                                         CBrowserCase{L"WebM VP8 Encoder Filter", "video/VP8"}));
+// Each video and each audio encoder at least once.
+INSTANTIATE_TEST_SUITE_P(
+    Codecs, BrowserViewTest,
+    testing::Values(CBrowserCase{L"Ormidex QS Encoder", "video/H264", L"Ormidex Opus Encoder", "audio/opus"},
+                    CBrowserCase{L"WebM VP8 Encoder Filter", "video/VP8", L"Ormidex Opus Encoder", "audio/opus"},
+                    CBrowserCase{L"WebM VP8 Encoder Filter", "video/VP8", L"CCITT u-Law", "audio/PCMU"},
+                    CBrowserCase{L"Ormidex QS Encoder", "video/H264", L"CCITT A-Law", "audio/PCMA"}));
