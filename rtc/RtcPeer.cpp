@@ -297,7 +297,22 @@ bool RtcPeer::SendVideo(const uint8_t* pb, size_t cb, int64_t llStart, uint64_t 
 
 bool RtcPeer::SendAudio(const uint8_t* pb, size_t cb, int64_t llStart, uint64_t nNowMs)
 {
-    return SendMedia(m_spAudio.get(), pb, cb, llStart, nNowMs);
+    EMediaCodec codec = m_config.audio.codec;
+    if (codec != EMediaCodec::PCMU && codec != EMediaCodec::PCMA)
+        return SendMedia(m_spAudio.get(), pb, cb, llStart, nNowMs);
+    // G.711 goes in 20 ms packets, the interval receivers take by default
+    // (RFC 3551, 4.2), whatever the encoder's sample length: one octet a
+    // sample at 8 kHz, so the offset in octets is the offset in RTP time.
+    if (m_spAudio == nullptr || m_state != PeerState::Connected || m_ice.Selected() == nullptr)
+        return false;
+    uint32_t nTimestamp = m_spAudio->TimestampOf(llStart);
+    for (size_t i = 0; i < cb; i += c_cbG711Packet)
+    {
+        size_t cbPacket = cb - i < c_cbG711Packet ? cb - i : c_cbG711Packet;
+        if (!m_spAudio->SendFrame(pb + i, cbPacket, nTimestamp + static_cast<uint32_t>(i), nNowMs, *this))
+            return false;
+    }
+    return true;
 }
 
 bool RtcPeer::SendMedia(RtpSender* pSender, const uint8_t* pb, size_t cb, int64_t llStart, uint64_t nNowMs)

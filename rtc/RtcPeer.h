@@ -89,6 +89,8 @@ public:
     // How many video packets are kept for NACKs: a second of 2 Mbit/s.
     static constexpr size_t c_cVideoHistory = 256;
     static constexpr uint64_t c_nReportIntervalMs = 1000;
+    // 20 ms of G.711 at 8 kHz.
+    static constexpr size_t c_cbG711Packet = 160;
 
     RtcPeer(const PeerConfig& config, const DtlsCertificate& certificate, const NetAddress& local,
             IPeerOutput& output, uint64_t nNowMs);
@@ -107,7 +109,8 @@ public:
     uint64_t NextTimerMs() const;
 
     // A coded frame or audio packet with its start time in 100 ns units;
-    // false when this peer takes no such media now.
+    // false when this peer takes no such media now. G.711 must be 8 kHz
+    // mono; it is cut into 20 ms packets.
     bool SendVideo(const uint8_t* pb, size_t cb, int64_t llStart, uint64_t nNowMs);
     bool SendAudio(const uint8_t* pb, size_t cb, int64_t llStart, uint64_t nNowMs);
 

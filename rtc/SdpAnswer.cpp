@@ -230,7 +230,10 @@ bool MakeSdpAnswer(const SdpSession& offer, const AnswerParameters& parameters, 
         else if (!media.bRtcpMux)
             answered.rejection = "the offer does not multiplex RTCP";
         else if (codec == EMediaCodec::None)
-            answered.rejection = "the graph has no " + media.kind;
+        {
+            const std::string& absence = bVideo ? parameters.videoAbsence : parameters.audioAbsence;
+            answered.rejection = absence.empty() ? "the graph has no " + media.kind : absence;
+        }
         else if (media.direction == "sendonly" || media.direction == "inactive")
             answered.rejection = "the client does not receive it";
         else

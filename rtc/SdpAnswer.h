@@ -39,6 +39,9 @@ struct AnswerParameters
     uint16_t nPort = 9;                   // of the host candidate
     EMediaCodec videoCodec = EMediaCodec::None;
     EMediaCodec audioCodec = EMediaCodec::None;
+    // Why a branch whose codec is None is not sent; empty: the graph has none.
+    std::string videoAbsence;
+    std::string audioAbsence;
     uint32_t nVideoSsrc = 0;
     uint32_t nAudioSsrc = 0;
     std::string cname;

@@ -60,7 +60,7 @@ protected:
         parameters.connectionAddress = "127.0.0.1";
         parameters.nPort = 50000;
         parameters.videoCodec = rtc::EMediaCodec::VP8;
-        parameters.audioCodec = rtc::EMediaCodec::Opus;
+        parameters.audioCodec = m_audioCodec;
         parameters.nVideoSsrc = 1001;
         parameters.nAudioSsrc = 1002;
         parameters.cname = "test";
@@ -130,6 +130,7 @@ protected:
     std::unique_ptr<rtc::RtcPeer> m_spPeer;
     rtc::PeerEvents m_events;
     int m_nLoseToClient = 0;
+    rtc::EMediaCodec m_audioCodec = rtc::EMediaCodec::Opus;
 };
 
 TEST_F(RtcPeerTest, ASessionCarriesMediaAndRtcpBothWaysUntilTheClientCloses)
@@ -221,6 +222,23 @@ TEST_F(RtcPeerTest, APassiveClientMakesTheServerStartTheHandshake)
     ASSERT_TRUE(m_spPeer->SendVideo(frame.data(), frame.size(), 0, m_nNowMs));
     Pump();
     EXPECT_EQ(1u, m_client.Video().nKeyFrames);
+}
+
+TEST_F(RtcPeerTest, G711GoesInPacketsOfTwentyMilliseconds)
+{
+    m_audioCodec = rtc::EMediaCodec::PCMU;
+    Connect();
+    // 50 ms of 8 kHz u-law, as an encoder may deliver it: 20 + 20 + 10 ms.
+    std::vector<uint8_t> sound(400, 0xFF);
+    ASSERT_TRUE(m_spPeer->SendAudio(sound.data(), sound.size(), 0, m_nNowMs));
+    Pump();
+    EXPECT_EQ(0, m_client.Audio().nPayloadType);
+    EXPECT_EQ(3u, m_client.Audio().nPackets);
+    EXPECT_EQ(80u, m_client.Audio().lastPayload.size());
+    uint32_t nFirst = m_client.Audio().nLastTimestamp - 320;
+    ASSERT_TRUE(m_spPeer->SendAudio(sound.data(), 160, 500000, m_nNowMs));
+    Pump();
+    EXPECT_EQ(nFirst + 400, m_client.Audio().nLastTimestamp) << "50 ms on, in 8 kHz units";
 }
 
 TEST_F(RtcPeerTest, OnlyAddressesThatPassedACheckAreHeard)

@@ -182,6 +182,16 @@ TEST(RtcSdpAnswer, RejectsWhatItCannotServeWithAReason)
         EXPECT_EQ(1u, read.bundle.size()) << "a rejected section leaves the bundle";
     }
 
+    // A branch the graph cannot send is rejected with the graph's reason.
+    {
+        rtc::AnswerParameters parameters = Parameters(rtc::EMediaCodec::VP8, rtc::EMediaCodec::None);
+        parameters.audioAbsence = "PCMU goes as 8000 Hz mono, not 22050 Hz with 2 channels";
+        rtc::SdpAnswer answer;
+        std::string reason;
+        ASSERT_TRUE(Answer(Offer("111 0", "96", ""), parameters, &answer, &reason)) << reason;
+        EXPECT_EQ(parameters.audioAbsence, answer.media[0].rejection);
+    }
+
     // Nothing to send at all is a refusal of the offer.
     rtc::SdpAnswer answer;
     std::string reason;

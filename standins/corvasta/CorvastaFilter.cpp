@@ -100,7 +100,10 @@ STDMETHODIMP CCorvastaFilter::Run(REFERENCE_TIME tStart)
 HRESULT CCorvastaFilter::OnActive()
 {
     m_stats.Reset();
-    HRESULT hr = m_rtc.Start(m_url, PinCodec(m_pVideoPin), PinCodec(m_pAudioPin), this);
+    std::string rgstrUnsent[2];
+    rtc::EMediaCodec video = PinCodec(m_pVideoPin, &rgstrUnsent[0]);
+    rtc::EMediaCodec audio = PinCodec(m_pAudioPin, &rgstrUnsent[1]);
+    HRESULT hr = m_rtc.Start(m_url, video, audio, rgstrUnsent[0], rgstrUnsent[1], this);
     if (FAILED(hr))
         return hr;
     hr = m_server.Start(m_url, this, &m_rtc);
@@ -118,32 +121,57 @@ HRESULT CCorvastaFilter::OnInactive()
     return S_OK;
 }
 
-rtc::EMediaCodec CCorvastaFilter::PinCodec(CKitInputPin* pPin)
+rtc::EMediaCodec CCorvastaFilter::PinCodec(CKitInputPin* pPin, std::string* pstrUnsent)
 {
     if (pPin == nullptr || !pPin->IsConnected())
         return rtc::EMediaCodec::None;
     const AM_MEDIA_TYPE& mt = pPin->MediaType();
+    bool bVideo = pPin == m_pVideoPin;
     DWORD dwFourCC = 0;
-    if (!IsFourCCSubtype(mt.subtype, &dwFourCC))
-        return rtc::EMediaCodec::None;
-    switch (dwFourCC)
+    rtc::EMediaCodec codec = rtc::EMediaCodec::None;
+    if (IsFourCCSubtype(mt.subtype, &dwFourCC))
     {
-    case MAKEFOURCC('H', '2', '6', '4'):
-    case MAKEFOURCC('h', '2', '6', '4'):
-    case MAKEFOURCC('A', 'V', 'C', '1'):
-    case MAKEFOURCC('a', 'v', 'c', '1'):
-        return rtc::EMediaCodec::H264;
-    case MAKEFOURCC('V', 'P', '8', '0'):
-        return rtc::EMediaCodec::VP8;
-    case 0x704F: // WAVE_FORMAT_OPUS
-        return rtc::EMediaCodec::Opus;
-    case 0x0006: // WAVE_FORMAT_ALAW
-        return rtc::EMediaCodec::PCMA;
-    case 0x0007: // WAVE_FORMAT_MULAW
-        return rtc::EMediaCodec::PCMU;
-    default:
+        switch (dwFourCC)
+        {
+        case MAKEFOURCC('H', '2', '6', '4'):
+        case MAKEFOURCC('h', '2', '6', '4'):
+        case MAKEFOURCC('A', 'V', 'C', '1'):
+        case MAKEFOURCC('a', 'v', 'c', '1'):
+            codec = bVideo ? rtc::EMediaCodec::H264 : codec;
+            break;
+        case MAKEFOURCC('V', 'P', '8', '0'):
+            codec = bVideo ? rtc::EMediaCodec::VP8 : codec;
+            break;
+        case 0x704F: // WAVE_FORMAT_OPUS
+            codec = bVideo ? codec : rtc::EMediaCodec::Opus;
+            break;
+        case 0x0006: // WAVE_FORMAT_ALAW
+            codec = bVideo ? codec : rtc::EMediaCodec::PCMA;
+            break;
+        case 0x0007: // WAVE_FORMAT_MULAW
+            codec = bVideo ? codec : rtc::EMediaCodec::PCMU;
+            break;
+        default:
+            break;
+        }
+    }
+    if (codec == rtc::EMediaCodec::None)
+    {
+        *pstrUnsent = std::string(ContentType(mt)) + " is not a WebRTC codec (VP8, H.264, Opus, PCMU, PCMA)";
+        return codec;
+    }
+    // RTP's G.711 is 8 kHz mono (RFC 3551).
+    const WAVEFORMATEX* pwfx = GetWaveFormat(&mt);
+    if ((codec == rtc::EMediaCodec::PCMU || codec == rtc::EMediaCodec::PCMA) &&
+        (pwfx == nullptr || pwfx->nSamplesPerSec != 8000 || pwfx->nChannels != 1))
+    {
+        *pstrUnsent = std::string(rtc::MediaCodecName(codec)) + " goes as 8000 Hz mono, not " +
+                      (pwfx == nullptr ? std::string("an unknown format")
+                                       : std::to_string(pwfx->nSamplesPerSec) + " Hz with " +
+                                             std::to_string(pwfx->nChannels) + " channels");
         return rtc::EMediaCodec::None;
     }
+    return codec;
 }
 
 HRESULT CCorvastaFilter::CheckMediaType(CKitPin* pPin, const AM_MEDIA_TYPE* pmt)

@@ -93,8 +93,10 @@ private:
     void OnPeerCount(UINT nCount, bool bArrived) override;
     void OnKeyFrameRequest() override;
     void OnRtpSent(EMediaKind eKind, UINT nPeers, UINT nPackets, UINT cbSent, LONGLONG llMicroseconds) override;
-    // The codec of what a pin receives, for the answer to an offer.
-    rtc::EMediaCodec PinCodec(CKitInputPin* pPin);
+    // The codec of what a pin receives, for the answer to an offer; None
+    // with the reason in *pstrUnsent when the pin is connected but what it
+    // receives cannot go out as WebRTC media.
+    rtc::EMediaCodec PinCodec(CKitInputPin* pPin, std::string* pstrUnsent);
 
     CKitInputPin* m_pVideoPin;
     CKitInputPin* m_pAudioPin;

@@ -110,6 +110,7 @@ CRtcEndpoint::~CRtcEndpoint()
 }
 
 HRESULT CRtcEndpoint::Start(const CServerUrl& url, rtc::EMediaCodec video, rtc::EMediaCodec audio,
+                            const std::string& strVideoUnsent, const std::string& strAudioUnsent,
                             IRtcEndpointEvents* pEvents)
 {
     WSADATA wsaData;
@@ -167,6 +168,8 @@ HRESULT CRtcEndpoint::Start(const CServerUrl& url, rtc::EMediaCodec video, rtc::
     m_audio = audio;
     m_pEvents = pEvents;
     m_nConnected = 0;
+    m_strVideoUnsent = strVideoUnsent;
+    m_strAudioUnsent = strAudioUnsent;
     m_rejections.clear();
     return S_OK;
 }
@@ -326,6 +329,8 @@ CWhepAnswer CRtcEndpoint::Offer(const std::string& strSdp)
     parameters.nPort = m_local.nPort;
     parameters.videoCodec = m_video;
     parameters.audioCodec = m_audio;
+    parameters.videoAbsence = m_strVideoUnsent;
+    parameters.audioAbsence = m_strAudioUnsent;
     parameters.nVideoSsrc = RandomSsrc();
     parameters.nAudioSsrc = RandomSsrc();
     parameters.cname = "corvasta";
@@ -436,8 +441,18 @@ std::string CRtcEndpoint::PeersJson() const
 std::string CRtcEndpoint::Rejections() const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
+    // Before any offer, what the graph cannot send; then the last answer's
+    // rejections, which include it.
+    std::vector<std::string> reasons = m_rejections;
+    if (reasons.empty())
+    {
+        if (!m_strVideoUnsent.empty())
+            reasons.push_back("video: " + m_strVideoUnsent);
+        if (!m_strAudioUnsent.empty())
+            reasons.push_back("audio: " + m_strAudioUnsent);
+    }
     std::string str;
-    for (const std::string& rejection : m_rejections)
-        str += (str.empty() ? "" : "; ") + rejection;
+    for (const std::string& strReason : reasons)
+        str += (str.empty() ? "" : "; ") + strReason;
     return str;
 }

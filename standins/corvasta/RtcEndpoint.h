@@ -48,8 +48,10 @@ public:
     CRtcEndpoint& operator=(const CRtcEndpoint&) = delete;
 
     // Binds the UDP port of the served address and makes the certificate.
-    // Winsock must be started.
-    HRESULT Start(const CServerUrl& url, rtc::EMediaCodec video, rtc::EMediaCodec audio, IRtcEndpointEvents* pEvents);
+    // strVideoUnsent, strAudioUnsent: why a connected branch cannot be
+    // sent (empty when it can); the answers reject it with that reason.
+    HRESULT Start(const CServerUrl& url, rtc::EMediaCodec video, rtc::EMediaCodec audio,
+                  const std::string& strVideoUnsent, const std::string& strAudioUnsent, IRtcEndpointEvents* pEvents);
     // Closes every session (close_notify) and the socket.
     void Stop();
     // IHttpServerDatagrams: the network thread's part.
@@ -98,7 +100,9 @@ private:
     std::string m_strAddress;
     rtc::EMediaCodec m_video;
     rtc::EMediaCodec m_audio;
-    std::vector<std::string> m_rejections; // of the last answer, per branch
+    std::string m_strVideoUnsent;
+    std::string m_strAudioUnsent;
+    std::vector<std::string> m_rejections; // of the last answer, per section
 
     mutable std::mutex m_mutex; // guards the sessions and the socket's sends
     std::vector<std::unique_ptr<CSession>> m_sessions;

@@ -107,6 +107,11 @@ TEST_F(CorvastaGraphTest, ServesThePageAndARecordingStreamWhoseReaderIsNoPeer)
 
     std::string strPage = HttpGet(m_nPort, "/");
     EXPECT_EQ(200, HttpStatus(strPage));
+    // What cannot go out as WebRTC media says so before any client asks.
+    std::string strJson = HttpGet(m_nPort, "/status.json");
+    EXPECT_NE(std::string::npos,
+              strJson.find("\"rejected\":\"audio: audio/x-raw is not a WebRTC codec (VP8, H.264, Opus, PCMU, PCMA)\""))
+        << strJson;
     EXPECT_NE(std::string::npos, strPage.find("Running"));
     EXPECT_NE(std::string::npos, strPage.find("http://127.0.0.1:" + std::to_string(m_nPort) + "/"));
 
