@@ -117,7 +117,10 @@ protected:
         {
             m_nNowMs = std::min(nEnd, std::max(m_nNowMs + 1, m_spPeer->NextTimerMs()));
             m_spPeer->OnTimer(m_nNowMs, &m_events);
+            uint32_t nReports = m_client.SenderReports();
             Pump();
+            if (m_client.SenderReports() != nReports)
+                m_nLastReportMs = m_nNowMs;
         }
     }
 
@@ -131,6 +134,7 @@ protected:
     rtc::PeerEvents m_events;
     int m_nLoseToClient = 0;
     rtc::EMediaCodec m_audioCodec = rtc::EMediaCodec::Opus;
+    uint64_t m_nLastReportMs = 0; // when the client last had a sender report
 };
 
 TEST_F(RtcPeerTest, ASessionCarriesMediaAndRtcpBothWaysUntilTheClientCloses)
@@ -167,10 +171,20 @@ TEST_F(RtcPeerTest, ASessionCarriesMediaAndRtcpBothWaysUntilTheClientCloses)
     Pump();
     EXPECT_EQ(5u, m_client.Video().nPackets) << "a packet that came already is a replay to SRTP";
 
-    // A receiver report gives loss and the round trip.
+    // A receiver report gives loss, jitter and, once it answers a sender
+    // report, the round trip: the time since that report less the 50 ms
+    // the client says it held it.
     m_client.SendReceiverReport(3, 0, 0);
     Pump();
+    EXPECT_EQ(-1, m_spPeer->Figures().nRttMs) << "no sender report answered yet";
+    Pass(1000);
+    uint32_t nLastSenderReport = m_client.LastSenderReportMiddle();
+    ASSERT_NE(0u, nLastSenderReport);
+    m_nNowMs += 120;
+    m_client.SendReceiverReport(3, nLastSenderReport, 50 * 65536 / 1000);
+    Pump();
     rtc::PeerFigures figures = m_spPeer->Figures();
+    EXPECT_NEAR(static_cast<double>(m_nNowMs - m_nLastReportMs - 50), figures.nRttMs, 1);
     EXPECT_EQ(3, figures.nPacketsLost);
     EXPECT_EQ(10u, figures.nJitterMs);
     EXPECT_EQ("127.0.0.1:50000 -> 10.213.0.1:40000", figures.pair);

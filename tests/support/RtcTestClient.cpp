@@ -275,8 +275,11 @@ void CRtcTestClient::ReceiveMedia(uint8_t* pb, size_t cb)
     size_t cbPlain = 0;
     if (pb[1] >= 192 && pb[1] <= 223)
     {
-        if (m_spSrtp->UnprotectRtcp(pb, cb, &cbPlain) && cbPlain >= 8 && pb[1] == 200)
+        if (m_spSrtp->UnprotectRtcp(pb, cb, &cbPlain) && cbPlain >= 16 && pb[1] == 200)
+        {
             ++m_nSenderReports;
+            m_nLastSenderReport = (uint32_t{pb[10]} << 24) | (uint32_t{pb[11]} << 16) | (uint32_t{pb[12]} << 8) | pb[13];
+        }
         return;
     }
     size_t cbDatagram = cb;

@@ -66,6 +66,9 @@ public:
     const CRtcTestStream& Video() const { return m_video; }
     const CRtcTestStream& Audio() const { return m_audio; }
     uint32_t SenderReports() const { return m_nSenderReports; }
+    // The middle 32 bits of the last sender report's NTP time: a receiver
+    // report's LSR.
+    uint32_t LastSenderReportMiddle() const { return m_nLastSenderReport; }
 
     // RTCP to the server, protected.
     void SendPictureLoss();
@@ -97,6 +100,7 @@ private:
     std::string m_dtlsFailure;
     uint32_t m_nConsentAnswered = 0;
     uint32_t m_nSenderReports = 0;
+    uint32_t m_nLastSenderReport = 0;
     uint32_t m_nOwnSsrc = 0x5EC0FFEE;
     CRtcTestStream m_video;
     CRtcTestStream m_audio;
