@@ -15,11 +15,12 @@
 // and the WebRTC server at work (ChromiumFirstFrame.h, PeerLoad.h): the
 // viewer page in Chromium from the POST of its offer to its first decoded
 // frame, against the same page's POST to its answer; how many of our peers
-// the graph serves at once at the encoder's frame rate with under 1 % loss
-// (loss from each peer's RTP sequence gaps, frame rate from its marker
-// bits), each number against BareSend sending the same datagrams to as many
-// bare ports with plain sendto (the platform's limit); the filter's "RTP
-// transfer (vid)" with 1, 10 and the most peers held, against 1 peer's. The
+// the graph serves at once (1, 10, 25, 50, 100 in turn) at the encoder's
+// full frame rate, its rate with 1 peer, with under 1 % loss (loss from
+// each peer's RTP sequence gaps, frame rate from its marker bits), each
+// number against BareSend sending the same datagrams to as many bare ports
+// with plain sendto (the platform's limit); the filter's "RTP transfer
+// (vid)" with 1, 10 and the most peers held, against 1 peer's. The
 // UDP figures need the network namespace that scripts/bench makes (as
 // root); without one they are skipped and say so. Then the HTTP server
 // under a flood of half requests, what the main dialog holds after long

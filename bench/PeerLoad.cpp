@@ -75,6 +75,7 @@ struct CWindowFigures
     double dWorstLoss = 1.0; // of one receiver's
     double dRate = 0.0;      // frames received against the source's, the mean
     double dWorstRate = 0.0;
+    double dPackets = 0.0;   // received in all
     double dPacketsPerSecond = 0.0;
 
     bool Held() const { return dWorstLoss < dMaxLoss && dWorstRate >= dMinRate; }
@@ -103,6 +104,7 @@ CWindowFigures Compare(const std::vector<CReceived>& before, const std::vector<C
     }
     figures.dLoss = dPackets + dLost > 0 ? dLost / (dPackets + dLost) : 1.0;
     figures.dRate = dRates / static_cast<double>(after.size());
+    figures.dPackets = dPackets;
     figures.dPacketsPerSecond = dPackets / dSeconds;
     return figures;
 }
@@ -113,11 +115,13 @@ struct CPeerStep
     size_t nPeers = 0;
     size_t nConnected = 0;
     CWindowFigures figures;
-    double dEncoderFps = 0.0;
+    double dEncoderFps = 0.0; // what the encoder gave in the window
+    double dFullFps = 0.0;    // what it gave with one peer
     long nShown = -1;
     double dHarnessCpu = -1.0;
     double dPeersCpu = -1.0;
     double dTransferUs = -1.0;    // over the window alone
+    double dPairs = 0.0;          // (sample, peer) pairs sent in it
     long long llReportedUs = -1;  // the filter's figure at its end
     std::vector<CArrival> recording;
 
@@ -154,8 +158,9 @@ bool Restart(const CLoadTarget& target)
 }
 
 // False when something could not be measured; peers that did not connect
-// are a result.
-bool MeasurePeers(const CLoadTarget& target, size_t nPeers, CPeerStep* pStep)
+// are a result. The peers' frame rates are set against dFullFps, the
+// encoder's with one peer (0: this step's own encoder rate).
+bool MeasurePeers(const CLoadTarget& target, size_t nPeers, double dFullFps, CPeerStep* pStep)
 {
     pStep->nPeers = nPeers;
     if (!Restart(target))
@@ -193,12 +198,14 @@ bool MeasurePeers(const CLoadTarget& target, size_t nPeers, CPeerStep* pStep)
     CCpuRate harnessCpu(target.harnessPath), peersCpu;
     harnessCpu.Sample();
     peersCpu.Sample();
+    pump.Drain();
     std::string strBefore = StatusJson(target.nPort);
     std::vector<CReceived> before = pump.Counts();
     double dStartMs = NowMs();
     pump.StartRecording();
     pump.PumpUntil([&] { return NowMs() - dStartMs >= dwWindowMs; }, dwWindowMs + 1000);
     std::vector<CArrival> recording = pump.TakeRecording();
+    pump.Drain();
     std::string strAfter = StatusJson(target.nPort);
     std::vector<CReceived> after = pump.Counts();
     double dSeconds = (NowMs() - dStartMs) / 1000.0;
@@ -215,8 +222,9 @@ bool MeasurePeers(const CLoadTarget& target, size_t nPeers, CPeerStep* pStep)
         return false;
     }
     double dSamples = static_cast<double>(llSamples1 - llSamples0);
-    pStep->figures = Compare(before, after, dSamples, dSeconds);
     pStep->dEncoderFps = dSamples / dSeconds;
+    pStep->dFullFps = dFullFps > 0.0 ? dFullFps : pStep->dEncoderFps;
+    pStep->figures = Compare(before, after, pStep->dFullFps * dSeconds, dSeconds);
     pStep->dHarnessCpu = harnessCpu.MsPerSecond();
     pStep->dPeersCpu = peersCpu.MsPerSecond();
     // The filter's mean runs from the graph's start: the window's own
@@ -228,6 +236,7 @@ bool MeasurePeers(const CLoadTarget& target, size_t nPeers, CPeerStep* pStep)
     double dPairsWindow = dSamples * static_cast<double>(nPeers);
     pStep->dTransferUs = (static_cast<double>(llMean1) * (dPairsBefore + dPairsWindow) -
                           static_cast<double>(llMean0) * dPairsBefore) / dPairsWindow;
+    pStep->dPairs = dPairsWindow;
     pStep->llReportedUs = llMean1;
     pStep->recording = std::move(recording);
     return true;
@@ -242,11 +251,12 @@ void PrintPeers(const CPeerStep& step)
         return;
     }
     const CWindowFigures& f = step.figures;
-    std::printf("peers %zu: WebRTC loss %.2f %% (worst peer %.2f %%), frame rate %.1f %% of the encoder's %.1f fps "
-                "(worst peer %.1f %%), %.0f packets/s received; CPU ms/s: harness %.0f, peers %.0f; the dialog "
-                "shows %ld connections\n",
-                step.nPeers, 100.0 * f.dLoss, 100.0 * f.dWorstLoss, 100.0 * f.dRate, step.dEncoderFps,
-                100.0 * f.dWorstRate, f.dPacketsPerSecond, step.dHarnessCpu, step.dPeersCpu, step.nShown);
+    std::printf("peers %zu: WebRTC loss %.2f %% (worst peer %.2f %%), frame rate %.1f %% of the encoder's full "
+                "%.1f fps (worst peer %.1f %%; the encoder gave %.1f fps meanwhile), %.0f packets received, %.0f a "
+                "second; CPU ms/s: harness %.0f, peers %.0f; the dialog's line: Connections: %ld\n",
+                step.nPeers, 100.0 * f.dLoss, 100.0 * f.dWorstLoss, 100.0 * f.dRate, step.dFullFps,
+                100.0 * f.dWorstRate, step.dEncoderFps, f.dPackets, f.dPacketsPerSecond, step.dHarnessCpu,
+                step.dPeersCpu, step.nShown);
 }
 
 // The reference at the same number: BareSend sends what the first peer
@@ -320,9 +330,10 @@ bool MeasureBare(const CLoadTarget& target, size_t nPorts, const std::vector<CAr
     *pFigures = Compare(std::vector<CReceived>(nPorts), pump.Counts(), static_cast<double>(nFrames) / dScale,
                         dReceivedSpanMs / 1000.0);
     std::printf("peers %zu: bare sendto loss %.2f %% (worst port %.2f %%), frame rate %.1f %% of the first peer's "
-                "(worst port %.1f %%), %.0f datagrams/s received%s; CPU ms/s: BareSend %.0f, receivers %.0f\n",
+                "(worst port %.1f %%), %.0f datagrams received, %.0f a second%s; CPU ms/s: BareSend %.0f, "
+                "receivers %.0f\n",
                 nPorts, 100.0 * pFigures->dLoss, 100.0 * pFigures->dWorstLoss, 100.0 * pFigures->dRate,
-                100.0 * pFigures->dWorstRate, pFigures->dPacketsPerSecond,
+                100.0 * pFigures->dWorstRate, pFigures->dPackets, pFigures->dPacketsPerSecond,
                 dwExit == 1 ? " (sendto refused some)" : "", senderCpu.MsPerSecond(), receiversCpu.MsPerSecond());
     return true;
 }
@@ -332,8 +343,9 @@ bool MeasureBare(const CLoadTarget& target, size_t nPorts, const std::vector<CAr
 bool RunPeerLoad(const CLoadTarget& target)
 {
     std::printf("peer load: the peers are the benchmark's test clients in one thread; their checks, DTLS and "
-                "SRTP unprotect share the machine's cores with the server; each number is held %lu s, then "
-                "BareSend sends what the first peer received to as many bare ports\n",
+                "SRTP unprotect share the machine's cores with the server; each number is held %lu s, its frame "
+                "rates set against the encoder's with 1 peer; then BareSend sends what the first peer received to "
+                "as many bare ports\n",
                 static_cast<unsigned long>(dwWindowMs / 1000));
     std::vector<CPeerStep> held;
     size_t nBareHeld = 0;
@@ -342,7 +354,7 @@ bool RunPeerLoad(const CLoadTarget& target)
     for (size_t nPeers : rgnPeers)
     {
         CPeerStep step;
-        if (!MeasurePeers(target, nPeers, &step))
+        if (!MeasurePeers(target, nPeers, held.empty() ? 0.0 : held.front().dFullFps, &step))
         {
             bMeasured = false;
             break;
@@ -365,20 +377,18 @@ bool RunPeerLoad(const CLoadTarget& target)
                 held.empty() ? 0 : held.back().nPeers, nBareHeld);
 
     // The filter's transfer time against its own with one peer.
-    if (!held.empty())
+    for (const CPeerStep& step : held)
     {
-        std::printf("RTP transfer (vid) over the held window, as the filter reports it:");
-        for (const CPeerStep& step : held)
-        {
-            if (step.nPeers != 1 && step.nPeers != 10 && &step != &held.back())
-                continue;
-            std::printf(" %zu peer%s %.0f us (%.2f times 1 peer's; the filter's figure since the graph started "
-                        "%lld us);",
-                        step.nPeers, step.nPeers == 1 ? "" : "s", step.dTransferUs,
-                        held.front().dTransferUs > 0.0 ? step.dTransferUs / held.front().dTransferUs : 0.0,
-                        step.llReportedUs);
-        }
-        std::printf("\n");
+        if (step.nPeers != 1 && step.nPeers != 10 && &step != &held.back())
+            continue;
+        char szAgainst[96] = "";
+        if (&step != &held.front() && held.front().dTransferUs > 0.0)
+            std::snprintf(szAgainst, sizeof(szAgainst), ", %.2f times 1 peer's %.0f us",
+                          step.dTransferUs / held.front().dTransferUs, held.front().dTransferUs);
+        std::printf("RTP transfer (vid) with %zu peer%s held, as the filter reports it: %.0f us over the window "
+                    "(%.0f sample-peer pairs)%s; its running mean at the window's end %lld us\n",
+                    step.nPeers, step.nPeers == 1 ? "" : "s", step.dTransferUs, step.dPairs, szAgainst,
+                    step.llReportedUs);
     }
     return bMeasured;
 }

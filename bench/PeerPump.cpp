@@ -13,8 +13,9 @@ rtc::NetAddress ToNetAddress(const sockaddr_in& addr)
 }
 
 // Waits up to dwWaitMs for any socket to be readable, then calls
-// onReadable with the index of each that is.
-void SelectReadable(const std::vector<SOCKET>& sockets, DWORD dwWaitMs, const std::function<void(size_t)>& onReadable)
+// onReadable with the index of each that is; answers how many were.
+size_t SelectReadable(const std::vector<SOCKET>& sockets, DWORD dwWaitMs,
+                      const std::function<void(size_t)>& onReadable)
 {
     fd_set read;
     FD_ZERO(&read);
@@ -26,16 +27,17 @@ void SelectReadable(const std::vector<SOCKET>& sockets, DWORD dwWaitMs, const st
     if (read.fd_count == 0)
     {
         ::Sleep(dwWaitMs);
-        return;
+        return 0;
     }
     timeval tv = {0, static_cast<long>(dwWaitMs) * 1000};
     if (::select(0, &read, nullptr, nullptr, &tv) <= 0)
-        return;
+        return 0;
     for (size_t i = 0; i < sockets.size(); ++i)
     {
         if (sockets[i] != INVALID_SOCKET && FD_ISSET(sockets[i], &read))
             onReadable(i);
     }
+    return read.fd_count;
 }
 
 // Every datagram waiting on the socket.
@@ -104,7 +106,7 @@ bool CPeerPump::PumpUntil(const std::function<bool()>& condition, DWORD dwTimeou
             return false;
         for (const auto& spPeer : m_peers)
             spPeer->Service(nNow);
-        SelectReadable(sockets, dwWaitMs, [&](size_t i) {
+        m_nLastReadable = SelectReadable(sockets, dwWaitMs, [&](size_t i) {
             CRtcTestClient& client = m_peers[i]->Client();
             bool bRecord = m_bRecording && i == 0;
             ReadDry(sockets[i], [&](const uint8_t* pb, size_t cb, const sockaddr_in& from) {
@@ -121,6 +123,12 @@ bool CPeerPump::PumpUntil(const std::function<bool()>& condition, DWORD dwTimeou
             m_peers[i]->Flush();
         });
     }
+}
+
+bool CPeerPump::Drain(DWORD dwTimeoutMs)
+{
+    m_nLastReadable = m_peers.size();
+    return PumpUntil([&] { return m_nLastReadable == 0; }, dwTimeoutMs, 0);
 }
 
 size_t CPeerPump::Connected() const

@@ -42,6 +42,9 @@ public:
     // Serves every peer until the condition holds (true) or the time is
     // up; a turn waits dwWaitMs at most for a datagram.
     bool PumpUntil(const std::function<bool()>& condition, DWORD dwTimeoutMs, DWORD dwWaitMs = 5);
+    // Serves them until no socket has a datagram waiting (true), so that
+    // counts read next hold what the server has sent until now.
+    bool Drain(DWORD dwTimeoutMs = 1000);
     size_t Size() const { return m_peers.size(); }
     size_t Connected() const;
     std::vector<CReceived> Counts() const;
@@ -55,6 +58,7 @@ private:
     USHORT m_nPort = 0;
     std::vector<std::unique_ptr<CRtcUdpClient>> m_peers;
     std::vector<std::string> m_locations;
+    size_t m_nLastReadable = 0; // sockets that the last select found readable
     bool m_bRecording = false;
     std::vector<CArrival> m_recording;
 };
