@@ -190,10 +190,19 @@ bool MeasurePeers(const CLoadTarget& target, size_t nPeers, double dFullFps, CPe
         return true;
 
     HWND hStatistic = ::GetDlgItem(target.pHarness->hDlg, IDC_STATISTIC);
+    // The dialog is asked as often as it refreshes, so that the peers keep
+    // up with what arrives meanwhile.
     double dSettleEnd = NowMs() + dwSettleMs;
-    pump.PumpUntil([&] { return NowMs() >= dSettleEnd && ShownConnections(WindowText(hStatistic)) == static_cast<long>(nPeers); },
-                   dwSettleMs + 3000);
-    pStep->nShown = ShownConnections(WindowText(hStatistic));
+    double dNextLookMs = dSettleEnd;
+    pump.PumpUntil(
+        [&] {
+            if (NowMs() < dNextLookMs)
+                return false;
+            dNextLookMs = NowMs() + 100.0;
+            pStep->nShown = ShownConnections(WindowText(hStatistic));
+            return pStep->nShown == static_cast<long>(nPeers);
+        },
+        dwSettleMs + 3000);
 
     CCpuRate harnessCpu(target.harnessPath), peersCpu;
     harnessCpu.Sample();
