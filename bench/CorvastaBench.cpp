@@ -4,18 +4,36 @@
 // against a bare dialog of the same template, "Build graph" against the same
 // filters built and connected without the dialog (and from a saved graph of
 // the same filters), the harness's CPU while it displays a running graph
-// against the same graph running without the dialog, and a client
-// connecting to the graph running against the Corvasta filter reporting the
-// client. Then the delay from "Show graph" to the graph editor showing the
-// graph, how the served stream and the dialog's statistics hold up under
-// load, and what the main dialog holds after long runs in this process.
-// Then each encoder's CPU in a graph against its codec library alone.
+// against the same graph running without the dialog, and a WebRTC peer (our
+// test client: offer, answer, checks, DTLS) on the harness's paused graph,
+// from its POST until the status page shows the graph running, against the
+// same graph without the dialog until its page shows the connection. Then
+// the WHEP exchange of an offer to its 201 and answer against the same
+// server's exchange for status.json (its bare HTTP round trip).
+//
+// Then the delay from "Show graph" to the graph editor showing the graph,
+// and the WebRTC server at work (ChromiumFirstFrame.h, PeerLoad.h): the
+// viewer page in Chromium from the POST of its offer to its first decoded
+// frame, against the same page's POST to its answer; how many of our peers
+// the graph serves at once (1, 10, 25, 50, 100 in turn) at the encoder's
+// full frame rate, its rate with 1 peer, with under 1 % loss (loss from
+// each peer's RTP sequence gaps, frame rate from its marker bits), each
+// number against BareSend sending the same datagrams to as many bare ports
+// with plain sendto (the platform's limit); the filter's "RTP transfer
+// (vid)" with 1, 10 and the most peers held, against 1 peer's. The
+// UDP figures need the network namespace that scripts/bench makes (as
+// root); without one they are skipped and say so. Then the HTTP server
+// under a flood of half requests, what the main dialog holds after long
+// runs in this process, and each encoder's CPU in a graph against its codec
+// library alone.
+//
 // "CorvastaBench longrun" runs the long runs alone, "CorvastaBench ratios"
-// the figures against references alone, "CorvastaBench encoders" the
-// encoders alone; with CORVASTA_BENCH_PAIRS set, each
-// pair is printed before its line. The exit code is nonzero only when
-// something could not be measured.
-#include <winsock2.h>
+// the figures against references alone, "CorvastaBench webrtc" the WebRTC
+// figures alone, "CorvastaBench encoders" the encoders alone; with
+// CORVASTA_BENCH_PAIRS set, each pair is printed before its line. The exit
+// code is nonzero only when something could not be measured.
+#include "PeerPump.h" // first: it brings winsock2.h
+
 #include <windows.h>
 
 #include <algorithm>
@@ -32,12 +50,15 @@
 #include "tests/support/SavedGraphs.h"
 
 #include "BareHost.h"
+#include "BenchClock.h"
+#include "ChromiumFirstFrame.h"
 #include "EncoderLoad.h"
 #include "HostCpu.h"
 #include "Median.h"
 #include "LongRun.h"
+#include "PeerLoad.h"
+#include "RequestFlood.h"
 #include "StatusCell.h"
-#include "StreamLoad.h"
 
 namespace {
 
@@ -52,18 +73,9 @@ const DWORD dwCpuSettleMs = 500;
 const DWORD dwCpuMeasureMs = 2500;
 const int nLongRunCycles = 1000;
 const int nLongRunRefreshes = 36000; // an hour of the 100 ms display timer
-
-double NowMs()
-{
-    static LARGE_INTEGER freq = [] {
-        LARGE_INTEGER f;
-        ::QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER now;
-    ::QueryPerformanceCounter(&now);
-    return 1000.0 * static_cast<double>(now.QuadPart) / static_cast<double>(freq.QuadPart);
-}
+const int nWhepPairs = 30;
+const char szNoNamespace[] =
+    "skipped, no private network namespace for UDP (scripts/bench makes one when run as root)";
 
 std::wstring Text(HWND hWnd)
 {
@@ -180,35 +192,149 @@ void PrintRatio(const char* pszWhat, const char* pszBare, const CPairs& pairs, c
                 pszUnit, pszBare, dBare, pszUnit, dBare > 0.0 ? dHarness / dBare : 0.0, nCount);
 }
 
-// A client on the paused graph: the time until the status page shows the
-// state, or the connection count, that answers it; -1 when it did not.
-double ClientToStatus(const char* pszRow, const char* pszValue)
+// A WebRTC peer on the paused graph: the time from the POST of its offer
+// until the status page shows the state, or the connection count, that
+// answers it; -1 when it did not. The peer leaves before it returns.
+double PeerToStatus(const char* pszRow, const char* pszValue)
 {
     if (!WaitFor([] { return StatusState() == "Paused"; }, 10000))
     {
         NotMeasured("the server did not report Paused");
         return -1.0;
     }
-    CLoopbackClient client;
-    double tConnect = NowMs();
-    if (client.Connect(nPort) != 0 || !client.Send("GET /stream HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n"))
+    CPeerPump peer;
+    CWhepExchange exchange;
+    if (!peer.Make(1))
     {
-        NotMeasured("could not connect to 127.0.0.1:50128");
+        NotMeasured("no UDP socket on 127.0.0.1");
         return -1.0;
     }
-    // The client reads what arrives while it waits, as a viewer would.
-    if (!WaitFor([&] { client.ReadUntil("\x01", 1); return StatusCell(nPort, pszRow) == pszValue; }, 10000))
+    double tPost = NowMs();
+    if (!peer.Offer(0, nPort, "/whep", &exchange))
     {
-        NotMeasured("the status page did not show the client");
+        std::printf("the offer to 127.0.0.1:%u/whep was answered %d: %s\n", nPort, exchange.nStatus,
+                    exchange.body.substr(0, 200).c_str());
+        NotMeasured("no WebRTC peer");
         return -1.0;
     }
-    return NowMs() - tConnect;
+    // The peer answers what arrives while the page is polled, as a browser
+    // would.
+    if (!peer.PumpUntil([&] { return StatusCell(nPort, pszRow) == pszValue; }, 10000, 1))
+    {
+        NotMeasured(peer.Connected() == 0 ? "the peer did not connect" : "the status page did not show the peer");
+        return -1.0;
+    }
+    return NowMs() - tPost;
 }
 
 // The port is free again once the server has stopped.
 bool WaitServerGone()
 {
     return WaitFor([] { return StatusState().empty(); }, 10000);
+}
+
+// The WebRTC figures against their references: a peer's connection as the
+// status page shows it, and the WHEP exchange against the bare HTTP one.
+// p is the harness with its graph built.
+void RunWebRtcRatios(CProgram& p, const std::wstring& bin)
+{
+    CPairs connect;
+    if (!InNetNamespace())
+        std::printf("peer connect to graph running: %s\n", szNoNamespace);
+    for (int i = 0; i < 2 * nPairs && InNetNamespace() && !g_bUnmeasured; i++)
+    {
+        if (!WaitServerGone())
+        {
+            NotMeasured("the port stayed taken");
+            break;
+        }
+        double dMs;
+        if ((i + i / 2) % 2 == 1)
+        {
+            CProgram bare;
+            if (!bare.Start(bin + L"BareClient.exe", 30000, FindBareHost))
+            {
+                NotMeasured("the bare client host did not start");
+                break;
+            }
+            if ((dMs = PeerToStatus("Connections", "1")) >= 0.0)
+                connect.bare.push_back(dMs);
+            continue;
+        }
+        p.Click(IDC_PAUSE);
+        // The harness runs the graph for the peer and pauses it again when
+        // the peer has left.
+        if ((dMs = PeerToStatus("State", "Running")) >= 0.0)
+            connect.harness.push_back(dMs);
+        p.Click(IDC_STOP);
+    }
+    if (InNetNamespace())
+        PrintRatio("peer connect to graph running (POST to the status page showing it, includes its polling)",
+                   "the filter reporting the peer", connect, "ms");
+
+    // Each offer's session is ended again, untimed; the page's request
+    // goes through the same HTTP exchange. An offer sends no datagram: the
+    // server's ICE waits for the peer's checks.
+    if (!WaitServerGone())
+    {
+        NotMeasured("the port stayed taken: no WHEP exchanges");
+        return;
+    }
+    p.Click(IDC_PAUSE);
+    CRtcTestClient offerer{rtc::NetAddress{}};
+    std::string strOffer = offerer.Offer();
+    CPairs whep;
+    for (int i = 0; i < 2 * nWhepPairs; i++)
+    {
+        double t0 = NowMs();
+        if ((i + i / 2) % 2 == 1)
+        {
+            std::string strResponse = HttpGet(nPort, "/status.json");
+            double dMs = NowMs() - t0;
+            if (HttpStatus(strResponse) != 200)
+            {
+                NotMeasured("status.json was not answered 200");
+                break;
+            }
+            whep.bare.push_back(dMs);
+            continue;
+        }
+        CWhepExchange exchange = WhepPost(nPort, "/whep", strOffer);
+        double dMs = NowMs() - t0;
+        if (exchange.nStatus != 201 || exchange.body.find("a=fingerprint") == std::string::npos)
+        {
+            std::printf("the offer was answered %d: %s\n", exchange.nStatus, exchange.body.substr(0, 200).c_str());
+            NotMeasured("no WHEP answer");
+            break;
+        }
+        whep.harness.push_back(dMs);
+        WhepDelete(nPort, exchange.location);
+    }
+    p.Click(IDC_STOP);
+    PrintRatio("WHEP POST to 201 and answer", "GET status.json", whep, "ms");
+}
+
+// The WebRTC server at work: Chromium's first frame, the peers held at
+// once and the filter's transfer time with them.
+void RunWebRtcWork(CProgram& p, const std::wstring& program, const std::wstring& bin)
+{
+    if (!InNetNamespace())
+    {
+        std::printf("WebRTC first frame in Chromium, peers held at once, RTP transfer: %s\n", szNoNamespace);
+        return;
+    }
+    if (!WaitServerGone())
+    {
+        NotMeasured("the port stayed taken: no WebRTC figures");
+        return;
+    }
+    p.Click(IDC_PAUSE);
+    if (!RunChromiumFirstFrame(nPort))
+        g_bUnmeasured = true;
+    p.Click(IDC_STOP);
+    if (!RunPeerLoad({&p, program, bin, nPort}))
+        g_bUnmeasured = true;
+    p.Click(IDC_STOP);
 }
 
 } // namespace
@@ -231,6 +357,26 @@ int wmain(int argc, wchar_t** argv)
     std::wstring bin(szSelf);
     bin = bin.substr(0, bin.find_last_of(L"\\/") + 1);
     const std::wstring program = bin + L"CorvastaTest.exe";
+    if (argc > 1 && std::wcscmp(argv[1], L"webrtc") == 0)
+    {
+        CProgram p;
+        if (!p.Start(program))
+        {
+            std::printf("the program's window did not appear\n");
+            return 1;
+        }
+        // The preselected components, as "Build graph" makes them.
+        p.Click(IDC_BUILD_GRAPH);
+        if (!::IsWindowEnabled(::GetDlgItem(p.hDlg, IDC_PLAY)))
+        {
+            std::printf("Build graph failed: title \"%ls\"\n", Text(p.hDlg).c_str());
+            return 1;
+        }
+        RunWebRtcRatios(p, bin);
+        RunWebRtcWork(p, program, bin);
+        p.Close();
+        return g_bUnmeasured ? 1 : 0;
+    }
 
     // Three sides in turns, each round starting one further on: the harness,
     // the bare dialog, and the bare dialog that also makes COM's start and
@@ -402,36 +548,7 @@ int wmain(int argc, wchar_t** argv)
     PrintRatio("CPU while displaying a running graph",
                "the graph without the dialog plus the template drawing the same lines", cpuLines, "ms/s");
 
-    CPairs connect;
-    for (int i = 0; i < 2 * nPairs && !g_bUnmeasured; i++)
-    {
-        if (!WaitServerGone())
-        {
-            NotMeasured("the port stayed taken");
-            break;
-        }
-        double dMs;
-        if ((i + i / 2) % 2 == 1)
-        {
-            CProgram bare;
-            if (!bare.Start(bin + L"BareClient.exe", 30000, FindBareHost))
-            {
-                NotMeasured("the bare client host did not start");
-                break;
-            }
-            if ((dMs = ClientToStatus("Connections", "1")) >= 0.0)
-                connect.bare.push_back(dMs);
-            continue;
-        }
-        p.Click(IDC_PAUSE);
-        // The harness runs the graph for the client and pauses it again when
-        // the client has left.
-        if ((dMs = ClientToStatus("State", "Running")) >= 0.0)
-            connect.harness.push_back(dMs);
-        p.Click(IDC_STOP);
-    }
-    PrintRatio("client connect to graph running (includes status-page polling)", "the filter reporting the client",
-               connect, "ms");
+    RunWebRtcRatios(p, bin);
 
     if (bRatiosOnly)
         return g_bUnmeasured ? 1 : 0;
@@ -455,14 +572,16 @@ int wmain(int argc, wchar_t** argv)
     if (!showMs.empty())
         std::printf("Show graph to the editor showing it: median %.0f ms (of %zu)\n", Median(showMs), showMs.size());
 
+    RunWebRtcWork(p, program, bin);
     if (WaitServerGone())
     {
-        p.Click(IDC_PAUSE);
-        RunStreamLoad(nPort, ::GetDlgItem(p.hDlg, IDC_STATISTIC));
+        p.Click(IDC_PLAY);
+        RunRequestFlood(nPort, ::GetDlgItem(p.hDlg, IDC_STATISTIC));
+        p.Click(IDC_STOP);
     }
     else
     {
-        NotMeasured("the port stayed taken: no stream load");
+        NotMeasured("the port stayed taken: no half requests");
     }
     p.Close();
     if (!RunEncoderLoad())

@@ -266,4 +266,36 @@ TEST_F(RtcPeerTest, OnlyAddressesThatPassedACheckAreHeard)
     EXPECT_FALSE(m_spPeer->Knows(m_clientAddress));
 }
 
+// The benchmark's loss figure: the test client counts a stream's missing
+// packets from the gaps between its sequence numbers.
+TEST(RtcTestStreamTest, LossComesFromTheSequenceNumbersGaps)
+{
+    struct CCase
+    {
+        const char* pszName;
+        std::vector<uint16_t> sequence;
+        uint32_t nLost;
+    };
+    const CCase rgCases[] = {
+        {"in order", {7, 8, 9, 10}, 0},
+        {"two gaps", {7, 9, 10, 14}, 4},
+        {"late, filling its gap", {7, 9, 8, 10}, 0},
+        {"across the wrap", {65534, 65535, 1, 2}, 1},
+        {"a duplicate", {7, 8, 8, 9}, 0},
+    };
+    for (const CCase& c : rgCases)
+    {
+        SCOPED_TRACE(c.pszName);
+        CRtcTestStream stream;
+        for (uint16_t nSequence : c.sequence)
+        {
+            rtc::RtpHeader header;
+            header.nSequence = nSequence;
+            stream.Count(header, true);
+        }
+        EXPECT_EQ(c.nLost, stream.Lost());
+        EXPECT_EQ(c.sequence.size(), stream.nPackets);
+    }
+}
+
 } // namespace

@@ -132,6 +132,32 @@ bool CandidateAddress(const std::string& sdp, rtc::NetAddress* pAddress)
 
 } // namespace
 
+void CRtcTestStream::Count(const rtc::RtpHeader& header, bool bFrameEnd)
+{
+    if (nPackets == 0)
+        nFirstSequence = nHighestSequence = header.nSequence;
+    else
+    {
+        // A step forward of less than half the range is new; anything else
+        // came late.
+        uint16_t nStep = static_cast<uint16_t>(header.nSequence - static_cast<uint16_t>(nHighestSequence));
+        if (nStep != 0 && nStep < 0x8000)
+            nHighestSequence += nStep;
+    }
+    nSsrc = header.nSsrc;
+    ++nPackets;
+    nLastSequence = header.nSequence;
+    nLastTimestamp = header.nTimestamp;
+    if (bFrameEnd)
+        ++nFrames;
+}
+
+uint32_t CRtcTestStream::Lost() const
+{
+    uint32_t nExpected = nPackets == 0 ? 0 : nHighestSequence - nFirstSequence + 1;
+    return nExpected > nPackets ? nExpected - nPackets : 0;
+}
+
 CRtcTestClient::CRtcTestClient(const rtc::NetAddress& self) : m_self(self)
 {
     std::string reason;
@@ -293,14 +319,9 @@ void CRtcTestClient::ReceiveMedia(uint8_t* pb, size_t cb)
     CRtcTestStream& stream = bVideo ? m_video : m_audio;
     if (!bVideo && header.nPayloadType != m_audio.nPayloadType)
         return;
-    stream.nSsrc = header.nSsrc;
-    ++stream.nPackets;
-    stream.nLastSequence = header.nSequence;
-    stream.nLastTimestamp = header.nTimestamp;
+    stream.Count(header, !bVideo || header.bMarker);
     stream.cbLargestDatagram = std::max(stream.cbLargestDatagram, cbDatagram);
     stream.lastPayload.assign(pb + cbHeader, pb + cbPlain);
-    if (!bVideo || header.bMarker)
-        ++stream.nFrames;
     const uint8_t* pbPayload = pb + cbHeader;
     size_t cbPayload = cbPlain - cbHeader;
     if (bVideo && (stream.nPayloadType == 96 ? IsVp8KeyFrameStart(pbPayload, cbPayload)

@@ -14,6 +14,7 @@
 
 #include "rtc/DtlsTransport.h"
 #include "rtc/NetAddress.h"
+#include "rtc/RtpPacketizer.h"
 #include "rtc/SrtpSession.h"
 
 struct CRtcTestStream
@@ -25,8 +26,17 @@ struct CRtcTestStream
     uint32_t nKeyFrames = 0;  // video frames that start a key frame
     uint16_t nLastSequence = 0;
     uint32_t nLastTimestamp = 0;
+    // The first and the highest sequence number, extended past each wrap.
+    uint32_t nFirstSequence = 0;
+    uint32_t nHighestSequence = 0;
     size_t cbLargestDatagram = 0;
     std::vector<uint8_t> lastPayload;
+
+    // One packet of the stream; bFrameEnd when it ends a frame.
+    void Count(const rtc::RtpHeader& header, bool bFrameEnd);
+    // Packets that never came: the sequence numbers from the first to the
+    // highest, less those received (RFC 3550, A.3).
+    uint32_t Lost() const;
 };
 
 struct CRtcDatagram

@@ -107,10 +107,20 @@ void CRtcUdpClient::Flush()
     }
 }
 
+void CRtcUdpClient::Service(ULONGLONG nNowMs)
+{
+    if (!m_spClient->Checked() && nNowMs >= m_nNextCheckMs)
+    {
+        m_spClient->Check(nNowMs);
+        m_nNextCheckMs = nNowMs + 200;
+    }
+    m_spClient->OnTimer(nNowMs);
+    Flush();
+}
+
 bool CRtcUdpClient::PumpUntil(const std::function<bool()>& condition, DWORD dwTimeoutMs)
 {
     ULONGLONG nEnd = NowMs() + dwTimeoutMs;
-    ULONGLONG nNextCheck = 0;
     for (;;)
     {
         if (condition())
@@ -118,13 +128,7 @@ bool CRtcUdpClient::PumpUntil(const std::function<bool()>& condition, DWORD dwTi
         ULONGLONG nNow = NowMs();
         if (nNow >= nEnd || m_socket == INVALID_SOCKET)
             return false;
-        if (!m_spClient->Checked() && nNow >= nNextCheck)
-        {
-            m_spClient->Check(nNow);
-            nNextCheck = nNow + 200;
-        }
-        m_spClient->OnTimer(nNow);
-        Flush();
+        Service(nNow);
         fd_set read;
         FD_ZERO(&read);
         FD_SET(m_socket, &read);

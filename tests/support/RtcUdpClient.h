@@ -47,8 +47,13 @@ public:
     // 200 ms until the server answers one.
     bool PumpUntil(const std::function<bool()>& condition, DWORD dwTimeoutMs);
     void Flush();
+    // For a caller that serves many clients in one select (the benchmark):
+    // the socket to read, and the checks, timers and sends due by now.
+    SOCKET Socket() const { return m_socket; }
+    void Service(ULONGLONG nNowMs);
 
 private:
     SOCKET m_socket;
     std::unique_ptr<CRtcTestClient> m_spClient;
+    ULONGLONG m_nNextCheckMs = 0;
 };

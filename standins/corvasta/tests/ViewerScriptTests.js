@@ -140,6 +140,7 @@ function newPlayer(rgReply) {
   const env = {
     fetch: server.fetch, RTCPeerConnection: FakePC, AbortController,
     setTimeout: (fn, ms) => clock.setTimeout(fn, ms), clearTimeout: (id) => clock.clearTimeout(id),
+    now: () => clock.now,
   };
   const player = new WhepPlayer(ENDPOINT, env, figures, (track, attempt) => tracks.push([track, attempt]));
   return { player, clock, server, figures, tracks };
@@ -275,6 +276,26 @@ test('a kind that the answer rejected is said to be missing', async () => {
   const text = infoText(Object.assign({}, figures, statsFigures(new Map())));
   assert.match(text, /no audio in this stream/);
   assert.doesNotMatch(text, /packets/);
+  player.stop();
+});
+
+test('the first frame shown is timed from the POST of its own session\'s offer', async () => {
+  const { player, clock, figures } = newPlayer([created('/live/whep/1'), created('/live/whep/2')]);
+  await clock.advance(100);
+  await player.connect();
+  assert.deepStrictEqual([figures.answerMs, figures.firstFrameMs], [0, null]);
+  player.frameShown(1, 250);
+  player.frameShown(1, 400);
+  assert.strictEqual(figures.firstFrameMs, 150, 'the first frame only');
+
+  // A late frame of the session before does not time the new one.
+  FakePC.made[0].change('failed');
+  await clock.advance(RETRY_MS);
+  assert.deepStrictEqual([figures.firstFrameMs, player.attempts], [null, 2]);
+  player.frameShown(1, clock.now + 10);
+  assert.strictEqual(figures.firstFrameMs, null);
+  player.frameShown(2, clock.now + 30);
+  assert.strictEqual(figures.firstFrameMs, 30);
   player.stop();
 });
 

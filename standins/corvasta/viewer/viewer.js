@@ -127,9 +127,11 @@ class WhepPlayer {
     const pc = new env.RTCPeerConnection({ iceServers: [] });
     const session = {
       pc, number: ++this.attempts, location: null, abort: new env.AbortController(), deadline: null,
+      postedAt: null,
     };
     this.session = session;
-    Object.assign(this.figures, emptyMediaFigures(), { state: 'connecting', missing: [] });
+    Object.assign(this.figures, emptyMediaFigures(),
+      { state: 'connecting', missing: [], answerMs: null, firstFrameMs: null });
     session.deadline = env.setTimeout(
       () => this.end(session, `not connected within ${CONNECT_TIMEOUT_MS / 1000} s`), CONNECT_TIMEOUT_MS);
     pc.ontrack = (event) => {
@@ -142,11 +144,13 @@ class WhepPlayer {
       await pc.setLocalDescription(await pc.createOffer());
       await gathered(pc, env);
       if (this.session !== session) return;
+      session.postedAt = env.now();
       const response = await env.fetch(this.endpoint, {
         method: 'POST', headers: { 'Content-Type': 'application/sdp' }, body: pc.localDescription.sdp,
         cache: 'no-store', signal: session.abort.signal,
       });
       const text = await response.text();
+      this.figures.answerMs = env.now() - session.postedAt;
       if (response.status !== 201) {
         const reason = text.trim().slice(0, MAX_REASON_CHARS) || response.statusText || '';
         throw new Error(`${response.status} ${reason}`.trim());
@@ -214,6 +218,15 @@ class WhepPlayer {
     // keepalive: the request outlives a page that is being closed. A
     // session that the server ended already answers 404, which is fine.
     this.env.fetch(url, { method: 'DELETE', keepalive: true }).catch(() => {});
+  }
+
+  // A frame of the attempt's video was shown at `now` (env.now's clock):
+  // the first one of the current session times it from the offer's POST.
+  frameShown(attempt, now) {
+    const session = this.session;
+    if (session === null || session.number !== attempt || session.postedAt === null ||
+        this.figures.firstFrameMs !== null) return;
+    this.figures.firstFrameMs = now - session.postedAt;
   }
 
   stop() {
@@ -294,12 +307,18 @@ function startViewer(root) {
   const env = {
     fetch: window.fetch.bind(window), RTCPeerConnection: window.RTCPeerConnection, AbortController,
     setTimeout: window.setTimeout.bind(window), clearTimeout: window.clearTimeout.bind(window),
+    now: performance.now.bind(performance),
   };
   const player = new WhepPlayer(whepEndpoint(root.dataset.status, document.baseURI), env, figures,
     (track, attempt) => {
       if (attempt !== streamAttempt) {
         stream = new MediaStream();
         streamAttempt = attempt;
+        // The benchmark's first-frame time; the callback's clock is
+        // performance.now's.
+        if (video.requestVideoFrameCallback) {
+          video.requestVideoFrameCallback((_, frame) => player.frameShown(attempt, frame.presentationTime));
+        }
       }
       stream.addTrack(track);
       video.srcObject = stream;
