@@ -144,6 +144,11 @@ bool ReadHostPort(std::string_view text, bool bPortRequired, IceServerUri* pUri,
         host = text.substr(0, iColon);
         if (iColon != std::string_view::npos)
             rest = text.substr(iColon);
+        if (rest.find(':', 1) != std::string_view::npos)
+        {
+            *pReason = "an IPv6 address without brackets";
+            return false;
+        }
         if (host.empty())
         {
             *pReason = "no host";
@@ -151,11 +156,6 @@ bool ReadHostPort(std::string_view text, bool bPortRequired, IceServerUri* pUri,
         }
         if (!ParseIpAddress(host, &literal) && !ReadHostName(host, pReason))
             return false;
-        if (literal.nFamily == 6)
-        {
-            *pReason = "an IPv6 address without brackets";
-            return false;
-        }
     }
     uint16_t nPort = pUri->scheme == IceServerScheme::Stuns || pUri->scheme == IceServerScheme::Turns
                          ? c_nStunsDefaultPort
