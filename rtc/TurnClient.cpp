@@ -432,32 +432,33 @@ bool TurnClient::TakeNonce(const StunMessage& response, std::string* pReason)
     std::string_view realm;
     std::string_view nonce;
     const bool bRealm = ReadStunRealmOrNonce(response, c_nStunRealm, &realm);
+    // The challenge must name the realm; a later 438 may repeat it.
+    if (!bRealm && !m_bAuthenticated)
+    {
+        *pReason = "no REALM";
+        return false;
+    }
     if (!ReadStunRealmOrNonce(response, c_nStunNonce, &nonce) || nonce.empty())
     {
         *pReason = "no NONCE";
         return false;
     }
-    if ((bRealm && realm.size() > c_cbCredentialMax) || nonce.size() > c_cbCredentialMax)
+    if (realm.size() > c_cbCredentialMax || nonce.size() > c_cbCredentialMax)
     {
         *pReason = "a REALM or NONCE longer than 256 bytes";
         return false;
     }
     m_nonce = std::string(nonce);
-    if (bRealm && realm != m_realm)
+    if (bRealm)
     {
         m_realm = std::string(realm);
-        if (!DeriveKey())
+        if (!StunLongTermKey(m_username, m_realm, m_password, m_rgbKey))
         {
             *pReason = "no MD5 for the key";
             return false;
         }
     }
     return true;
-}
-
-bool TurnClient::DeriveKey()
-{
-    return StunLongTermKey(m_username, m_realm, m_password, m_rgbKey);
 }
 
 void TurnClient::OnError(Lease& lease, const StunMessage& response, uint64_t nNowMs)
@@ -477,11 +478,6 @@ void TurnClient::OnError(Lease& lease, const StunMessage& response, uint64_t nNo
         if (m_username.empty())
         {
             Lose(lease, text + " (the server wants a user name and password; none was given)");
-            return;
-        }
-        if (response.Find(c_nStunRealm) == nullptr)
-        {
-            Lose(lease, text + " without a REALM");
             return;
         }
         if (!TakeNonce(response, &reason))

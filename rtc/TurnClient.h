@@ -182,8 +182,8 @@ private:
     void Lose(Lease& lease, const std::string& reason);
     std::string Subject(const Lease& lease) const;
     void Fail(std::string error);
+    // NONCE, and REALM when there, from a 401 or 438; the key anew.
     bool TakeNonce(const StunMessage& response, std::string* pReason);
-    bool DeriveKey();
     Lease* FindResponseLease(const StunMessage& response);
     // SIZE_MAX when there is none.
     size_t PermissionIndex(const NetAddress& peer) const;
