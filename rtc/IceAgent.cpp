@@ -1,8 +1,5 @@
 #include "IceAgent.h"
 
-#include <openssl/rand.h>
-
-#include <climits>
 #include <cstring>
 #include <utility>
 
@@ -20,11 +17,6 @@ const uint8_t* Bytes(const std::string& text)
 }
 
 } // namespace
-
-bool CryptoRandom(uint8_t* pb, size_t cb)
-{
-    return cb <= INT_MAX && RAND_bytes(pb, static_cast<int>(cb)) == 1;
-}
 
 const char* IceDropName(IceDrop drop)
 {

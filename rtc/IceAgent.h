@@ -9,20 +9,15 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "rtc/NetAddress.h"
+#include "rtc/Random.h"
 #include "rtc/Stun.h"
 
 namespace rtc {
-
-// Fills pb with cb random bytes; false when it cannot.
-using IceRandom = std::function<bool(uint8_t* pb, size_t cb)>;
-// OpenSSL's generator: consent's transaction ids must not be guessable.
-bool CryptoRandom(uint8_t* pb, size_t cb);
 
 enum class IceResult
 {

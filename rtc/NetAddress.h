@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <string>
+#include <string_view>
 
 namespace rtc {
 
@@ -45,5 +47,20 @@ inline bool operator!=(const NetAddress& a, const NetAddress& b)
 {
     return !(a == b);
 }
+
+// Whether the two are the same IP address, whatever their ports.
+inline bool SameIp(const NetAddress& a, const NetAddress& b)
+{
+    return a.nFamily == b.nFamily && std::memcmp(a.rgbAddress, b.rgbAddress, a.AddressBytes()) == 0;
+}
+
+// "192.0.2.1" or "2001:db8::1" (RFC 5952's form); "" for no family.
+std::string IpText(const NetAddress& address);
+// "192.0.2.1:3478" or "[2001:db8::1]:3478".
+std::string AddressText(const NetAddress& address);
+// A dotted IPv4 address (four numbers of up to three digits, each at most
+// 255) or an IPv6 one without brackets or zone; the port is left 0. False
+// for anything else, such as a host name.
+bool ParseIpAddress(std::string_view text, NetAddress* pAddress);
 
 } // namespace rtc

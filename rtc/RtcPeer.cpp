@@ -1,6 +1,5 @@
 #include "rtc/RtcPeer.h"
 
-#include <cstdio>
 #include <cstring>
 
 namespace rtc {
@@ -33,17 +32,6 @@ uint64_t NtpOf(uint64_t nNowMs)
     uint64_t nSeconds = nNowMs / 1000 + c_nSeconds1900To1970;
     uint64_t nFraction = ((nNowMs % 1000) << 32) / 1000;
     return (nSeconds << 32) | nFraction;
-}
-
-std::string AddressText(const NetAddress& address)
-{
-    char sz[64];
-    if (address.nFamily == 4)
-        std::snprintf(sz, sizeof(sz), "%u.%u.%u.%u:%u", address.rgbAddress[0], address.rgbAddress[1],
-                      address.rgbAddress[2], address.rgbAddress[3], address.nPort);
-    else
-        std::snprintf(sz, sizeof(sz), "[IPv6]:%u", address.nPort);
-    return sz;
 }
 
 // A compound RTCP packet must carry the sender's CNAME (RFC 3550, 6.1).

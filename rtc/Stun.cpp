@@ -7,6 +7,7 @@
 
 #include <cstring>
 #include <memory>
+#include <string>
 
 namespace rtc {
 
@@ -15,6 +16,8 @@ namespace {
 const size_t c_cbHmacSha1 = 20;
 const size_t c_cbUsernameMax = 512;
 const size_t c_cbErrorReasonMax = 763;
+const size_t c_cbRealmOrNonceMax = 763;
+const size_t c_cchErrorTextReasonMax = 128;
 const uint32_t c_nFingerprintXor = 0x5354554E; // "STUN"
 
 uint16_t Read16(const uint8_t* pb)
@@ -304,6 +307,15 @@ bool ReadStunUint32(const StunMessage& message, uint16_t nType, uint32_t* pn)
     return true;
 }
 
+bool ReadStunRealmOrNonce(const StunMessage& message, uint16_t nType, std::string_view* pText)
+{
+    const StunAttribute* pAttribute = message.Find(nType);
+    if (pAttribute == nullptr || pAttribute->cb > c_cbRealmOrNonceMax)
+        return false;
+    *pText = std::string_view(reinterpret_cast<const char*>(pAttribute->pb), pAttribute->cb);
+    return true;
+}
+
 bool ReadStunPriority(const StunMessage& message, uint32_t* pnPriority)
 {
     return ReadStunUint32(message, c_nStunPriority, pnPriority);
@@ -351,6 +363,65 @@ bool ReadStunErrorCode(const StunMessage& message, int* pnCode, std::string_view
     *pnCode = nClass * 100 + nNumber;
     *pReason = std::string_view(reinterpret_cast<const char*>(pAttribute->pb + 4), pAttribute->cb - 4u);
     return true;
+}
+
+namespace {
+
+const char* StandardPhrase(int nCode)
+{
+    switch (nCode)
+    {
+    case 300: return "Try Alternate";
+    case 400: return "Bad Request";
+    case 401: return "Unauthorized";
+    case 403: return "Forbidden";
+    case 420: return "Unknown Attribute";
+    case 437: return "Allocation Mismatch";
+    case 438: return "Stale Nonce";
+    case 440: return "Address Family not Supported";
+    case 441: return "Wrong Credentials";
+    case 442: return "Unsupported Transport Protocol";
+    case 443: return "Peer Address Family Mismatch";
+    case 486: return "Allocation Quota Reached";
+    case 487: return "Role Conflict";
+    case 500: return "Server Error";
+    case 508: return "Insufficient Capacity";
+    }
+    return "";
+}
+
+} // namespace
+
+std::string StunErrorText(int nCode, std::string_view reason)
+{
+    std::string phrase;
+    for (char ch : reason.substr(0, c_cchErrorTextReasonMax))
+        phrase += (ch >= 0x20 && ch < 0x7F) ? ch : '?';
+    while (!phrase.empty() && phrase.back() == ' ')
+        phrase.pop_back();
+    if (phrase.empty())
+        phrase = StandardPhrase(nCode);
+    return phrase.empty() ? std::to_string(nCode) : std::to_string(nCode) + " " + phrase;
+}
+
+bool StunLongTermKey(std::string_view username, std::string_view realm, std::string_view password,
+                     uint8_t rgbKey[c_cbStunLongTermKey])
+{
+    struct Free
+    {
+        void operator()(EVP_MD* p) const { EVP_MD_free(p); }
+        void operator()(EVP_MD_CTX* p) const { EVP_MD_CTX_free(p); }
+    };
+    std::unique_ptr<EVP_MD, Free> pMd(EVP_MD_fetch(nullptr, OSSL_DIGEST_NAME_MD5, nullptr));
+    std::unique_ptr<EVP_MD_CTX, Free> pCtx(EVP_MD_CTX_new());
+    unsigned cbKey = 0;
+    return pMd && pCtx && EVP_DigestInit_ex2(pCtx.get(), pMd.get(), nullptr) == 1 &&
+           EVP_DigestUpdate(pCtx.get(), username.data(), username.size()) == 1 &&
+           EVP_DigestUpdate(pCtx.get(), ":", 1) == 1 &&
+           EVP_DigestUpdate(pCtx.get(), realm.data(), realm.size()) == 1 &&
+           EVP_DigestUpdate(pCtx.get(), ":", 1) == 1 &&
+           EVP_DigestUpdate(pCtx.get(), password.data(), password.size()) == 1 &&
+           EVP_DigestFinal_ex(pCtx.get(), rgbKey, &cbKey) == 1 && cbKey == c_cbStunLongTermKey;
 }
 
 bool CheckMessageIntegrity(const StunMessage& message, const uint8_t* pbKey, size_t cbKey)

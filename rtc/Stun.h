@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "rtc/NetAddress.h"
@@ -62,6 +63,7 @@ const uint16_t c_nStunIceControlling = 0x802A;
 const int c_nStunBadRequest = 400;
 const int c_nStunUnauthorized = 401;
 const int c_nStunUnknownAttribute = 420;
+const int c_nStunAllocationMismatch = 437;
 const int c_nStunStaleNonce = 438;
 const int c_nStunRoleConflict = 487;
 
@@ -113,6 +115,21 @@ bool ReadStunIceControlling(const StunMessage& message, uint64_t* pnTiebreaker);
 bool ReadStunErrorCode(const StunMessage& message, int* pnCode, std::string_view* pReason);
 // A 32-bit value such as LIFETIME or PRIORITY, by type.
 bool ReadStunUint32(const StunMessage& message, uint16_t nType, uint32_t* pn);
+// REALM or NONCE, by type: at most 763 bytes.
+bool ReadStunRealmOrNonce(const StunMessage& message, uint16_t nType, std::string_view* pText);
+
+// An error for people: "401 Unauthorized". The server's reason phrase when
+// it gave one (printable ASCII kept, at most 128 characters), else the
+// phrase RFC 8489 and RFC 8656 give the code.
+std::string StunErrorText(int nCode, std::string_view reason);
+
+// The key of long-term credentials (RFC 8489, 9.2.2):
+// MD5(username ":" realm ":" password). The three are taken as given:
+// OpaqueString would leave ASCII ones as they are. False when MD5 is
+// unavailable.
+const size_t c_cbStunLongTermKey = 16;
+bool StunLongTermKey(std::string_view username, std::string_view realm, std::string_view password,
+                     uint8_t rgbKey[c_cbStunLongTermKey]);
 
 // MESSAGE-INTEGRITY (HMAC-SHA1) with the key: for short-term credentials
 // the password itself. False when the attribute is absent or does not match.

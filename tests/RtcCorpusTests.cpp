@@ -1,7 +1,7 @@
 // The kept fuzzing corpora of the WebRTC readers (rtc/fuzz/corpus-*)
 // replayed in the ordinary test run, with the fuzz targets' checks: each
 // input is read or refused whole with a reason, and the seeds (what a
-// browser sends) read.
+// browser or a TURN server sends) read.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -12,6 +12,7 @@
 #include "rtc/Sdp.h"
 #include "rtc/Stun.h"
 #include "rtc/fuzz/StunSeeds.h"
+#include "rtc/fuzz/TurnFuzzCase.h"
 #include "tests/support/CorpusFiles.h"
 
 namespace {
@@ -134,6 +135,22 @@ TEST(RtcCorpus, EveryStunInputIsReadOrRefusedAndTheAgentAnswersOnlyValidChecks)
             cSelected++;
     }
     EXPECT_EQ(1u, cSelected);
+}
+
+// Each input as the server's answer to the TURN and binding clients in
+// each of their states, with the fuzz target's checks.
+TEST(RtcCorpus, EveryTurnInputLeavesTheClientsSound)
+{
+    const std::vector<std::wstring> files = CorpusFiles(RTC_CORPUS_DIR "/corpus-turn");
+    ASSERT_FALSE(files.empty());
+    for (const std::wstring& file : files)
+    {
+        SCOPED_TRACE(testing::Message() << file);
+        std::vector<uint8_t> bytes;
+        ASSERT_TRUE(ReadFileBytes(file, &bytes));
+        const char* pszFailed = rtc::CheckTurnInput(bytes.data(), bytes.size());
+        EXPECT_EQ(nullptr, pszFailed) << pszFailed;
+    }
 }
 
 } // namespace

@@ -219,6 +219,74 @@ TEST(StunTest, ErrorCodeReadsBack)
     }
 }
 
+// RFC 5769, 2.4: a request with long-term credentials. Its user name is
+// "マトリックス" and its password "TheMatrIX" once through SASLprep.
+const Bytes c_rgbRfcLongTermRequest = {
+    0x00, 0x01, 0x00, 0x60, 0x21, 0x12, 0xa4, 0x42, 0x78, 0xad, 0x34, 0x33, 0xc6, 0xad, 0x72, 0xc0,
+    0x29, 0xda, 0x41, 0x2e, 0x00, 0x06, 0x00, 0x12, 0xe3, 0x83, 0x9e, 0xe3, 0x83, 0x88, 0xe3, 0x83,
+    0xaa, 0xe3, 0x83, 0x83, 0xe3, 0x82, 0xaf, 0xe3, 0x82, 0xb9, 0x00, 0x00, 0x00, 0x15, 0x00, 0x1c,
+    0x66, 0x2f, 0x2f, 0x34, 0x39, 0x39, 0x6b, 0x39, 0x35, 0x34, 0x64, 0x36, 0x4f, 0x4c, 0x33, 0x34,
+    0x6f, 0x4c, 0x39, 0x46, 0x53, 0x54, 0x76, 0x79, 0x36, 0x34, 0x73, 0x41, 0x00, 0x14, 0x00, 0x0b,
+    0x65, 0x78, 0x61, 0x6d, 0x70, 0x6c, 0x65, 0x2e, 0x6f, 0x72, 0x67, 0x00, 0x00, 0x08, 0x00, 0x14,
+    0xf6, 0x70, 0x24, 0x65, 0x6d, 0xd6, 0x4a, 0x3e, 0x02, 0xb8, 0xe0, 0x71, 0x2e, 0x85, 0xc9, 0xa2,
+    0x8c, 0xa8, 0x96, 0x66,
+};
+
+// The key MD5(user ":" realm ":" password) checks the sample's integrity,
+// which others computed; the realm and nonce read back.
+TEST(StunTest, RfcLongTermSampleChecksWithItsKey)
+{
+    rtc::StunMessage message;
+    ASSERT_TRUE(Parse(c_rgbRfcLongTermRequest, &message));
+    std::string_view username, realm, nonce;
+    ASSERT_TRUE(rtc::ReadStunUsername(message, &username));
+    EXPECT_EQ("\xe3\x83\x9e\xe3\x83\x88\xe3\x83\xaa\xe3\x83\x83\xe3\x82\xaf\xe3\x82\xb9", username);
+    ASSERT_TRUE(rtc::ReadStunRealmOrNonce(message, rtc::c_nStunRealm, &realm));
+    EXPECT_EQ("example.org", realm);
+    ASSERT_TRUE(rtc::ReadStunRealmOrNonce(message, rtc::c_nStunNonce, &nonce));
+    EXPECT_EQ("f//499k954d6OL34oL9FSTvy64sA", nonce);
+
+    uint8_t rgbKey[rtc::c_cbStunLongTermKey];
+    ASSERT_TRUE(rtc::StunLongTermKey(username, realm, "TheMatrIX", rgbKey));
+    EXPECT_TRUE(rtc::CheckMessageIntegrity(message, rgbKey, sizeof(rgbKey)));
+    ASSERT_TRUE(rtc::StunLongTermKey(username, realm, "TheMatrix", rgbKey));
+    EXPECT_FALSE(rtc::CheckMessageIntegrity(message, rgbKey, sizeof(rgbKey)));
+    ASSERT_TRUE(rtc::StunLongTermKey(username, "example.com", "TheMatrIX", rgbKey));
+    EXPECT_FALSE(rtc::CheckMessageIntegrity(message, rgbKey, sizeof(rgbKey)));
+}
+
+TEST(StunTest, ErrorTextForPeople)
+{
+    const struct
+    {
+        int nCode;
+        std::string reason;
+        const char* pszText;
+    } rgCases[] = {
+        {401, "Unauthorized", "401 Unauthorized"},
+        {401, "", "401 Unauthorized"},
+        {438, "", "438 Stale Nonce"},
+        {486, "", "486 Allocation Quota Reached"},
+        {599, "", "599"},
+        {403, "Forbidden IP  ", "403 Forbidden IP"},
+        {500, std::string("bad\x01\xff" "bytes", 10), "500 bad??bytes"},
+        {400, std::string(200, 'x'), nullptr},
+    };
+    for (const auto& test : rgCases)
+    {
+        SCOPED_TRACE(test.nCode);
+        const std::string text = rtc::StunErrorText(test.nCode, test.reason);
+        if (test.pszText != nullptr)
+        {
+            EXPECT_EQ(test.pszText, text);
+        }
+        else
+        {
+            EXPECT_EQ("400 " + std::string(128, 'x'), text);
+        }
+    }
+}
+
 // Method and class interleave in the type: the types of RFC 8489 and TURN.
 TEST(StunTest, MessageTypeSplitsIntoMethodAndClass)
 {
