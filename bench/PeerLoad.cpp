@@ -338,7 +338,7 @@ bool MeasureBare(const CLoadTarget& target, size_t nPorts, const std::vector<CAr
     double dScale = dReceivedSpanMs > 0.0 ? dSpanMs / dReceivedSpanMs : 0.0;
     *pFigures = Compare(std::vector<CReceived>(nPorts), pump.Counts(), static_cast<double>(nFrames) / dScale,
                         dReceivedSpanMs / 1000.0);
-    std::printf("peers %zu: bare sendto loss %.2f %% (worst port %.2f %%), frame rate %.1f %% of the first peer's "
+    std::printf("peers %zu: bare sendto loss %.2f %% (worst port %.2f %%), frame rate %.1f %% of the schedule's "
                 "(worst port %.1f %%), %.0f datagrams received, %.0f a second%s; CPU ms/s: BareSend %.0f, "
                 "receivers %.0f\n",
                 nPorts, 100.0 * pFigures->dLoss, 100.0 * pFigures->dWorstLoss, 100.0 * pFigures->dRate,
@@ -353,8 +353,8 @@ bool RunPeerLoad(const CLoadTarget& target)
 {
     std::printf("peer load: the peers are the benchmark's test clients in one thread; their checks, DTLS and "
                 "SRTP unprotect share the machine's cores with the server; each number is held %lu s, its frame "
-                "rates set against the encoder's with 1 peer; then BareSend sends what the first peer received to "
-                "as many bare ports\n",
+                "rates set against the encoder's with 1 peer; then BareSend sends what the first peer received "
+                "(its losses filled in) to as many bare ports at the same times\n",
                 static_cast<unsigned long>(dwWindowMs / 1000));
     std::vector<CPeerStep> held;
     size_t nBareHeld = 0;

@@ -115,10 +115,7 @@ bool CPeerPump::PumpUntil(const std::function<bool()>& condition, DWORD dwTimeou
                 client.Receive(pb, cb, ToNetAddress(from), ::GetTickCount64());
                 bool bVideo = client.Video().nPackets != nVideo;
                 if (bRecord && (bVideo || client.Audio().nPackets != nAudio))
-                {
-                    const CRtcTestStream& stream = bVideo ? client.Video() : client.Audio();
-                    m_recording.push_back({NowMs(), bVideo, stream.nLastTimestamp, static_cast<uint32_t>(cb)});
-                }
+                    Record(bVideo ? client.Video() : client.Audio(), bVideo, cb);
             });
             m_peers[i]->Flush();
         });
@@ -150,7 +147,25 @@ std::vector<CReceived> CPeerPump::Counts() const
 void CPeerPump::StartRecording()
 {
     m_recording.clear();
+    m_rgbRecorded[0] = m_rgbRecorded[1] = false;
     m_bRecording = true;
+}
+
+void CPeerPump::Record(const CRtcTestStream& stream, bool bVideo, size_t cb)
+{
+    CArrival arrival = {NowMs(), bVideo, stream.nLastTimestamp, static_cast<uint32_t>(cb)};
+    uint16_t& nLast = m_rgnRecordedSequence[bVideo ? 0 : 1];
+    bool& bRecorded = m_rgbRecorded[bVideo ? 0 : 1];
+    uint16_t nStep = static_cast<uint16_t>(stream.nLastSequence - nLast);
+    if (bRecorded && nStep >= 0x8000)
+        return; // late: it was recorded in its gap
+    // What the server sent and the peer lost goes into the recording as
+    // the datagram after it, so that the reference sends as many.
+    for (uint16_t i = 1; bRecorded && i < nStep; ++i)
+        m_recording.push_back(arrival);
+    m_recording.push_back(arrival);
+    nLast = stream.nLastSequence;
+    bRecorded = true;
 }
 
 std::vector<CArrival> CPeerPump::TakeRecording()

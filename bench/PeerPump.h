@@ -48,19 +48,24 @@ public:
     size_t Size() const { return m_peers.size(); }
     size_t Connected() const;
     std::vector<CReceived> Counts() const;
-    // The first peer's media as it arrives, until TakeRecording.
+    // The first peer's media as it arrives, until TakeRecording; packets
+    // that it lost are recorded as the one after them.
     void StartRecording();
     std::vector<CArrival> TakeRecording();
     // Every peer ends its session (DELETE) and goes.
     void Leave();
 
 private:
+    void Record(const CRtcTestStream& stream, bool bVideo, size_t cb);
+
     USHORT m_nPort = 0;
     std::vector<std::unique_ptr<CRtcUdpClient>> m_peers;
     std::vector<std::string> m_locations;
     size_t m_nLastReadable = 0; // sockets that the last select found readable
     bool m_bRecording = false;
     std::vector<CArrival> m_recording;
+    uint16_t m_rgnRecordedSequence[2] = {0, 0}; // video, audio
+    bool m_rgbRecorded[2] = {false, false};
 };
 
 class CPlainPump
