@@ -1,21 +1,11 @@
 #include "rtc/NetAddress.h"
+#include "rtc/Hex.h"
 
 #include <cstdio>
 
 namespace rtc {
 
 namespace {
-
-int HexValue(char ch)
-{
-    if (ch >= '0' && ch <= '9')
-        return ch - '0';
-    if (ch >= 'a' && ch <= 'f')
-        return ch - 'a' + 10;
-    if (ch >= 'A' && ch <= 'F')
-        return ch - 'A' + 10;
-    return -1;
-}
 
 bool ParseIpv4(std::string_view text, uint8_t rgb[4])
 {
@@ -66,7 +56,7 @@ bool ParseIpv6Groups(std::string_view text, bool bLast, uint16_t rgn[8], size_t*
         unsigned n = 0;
         for (char ch : group)
         {
-            const int nDigit = HexValue(ch);
+            const int nDigit = HexDigitValue(ch);
             if (nDigit < 0)
                 return false;
             n = n * 16 + static_cast<unsigned>(nDigit);

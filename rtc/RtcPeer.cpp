@@ -56,13 +56,6 @@ size_t WriteSdesCname(uint32_t nSsrc, const std::string& cname, uint8_t* pb)
     return cb;
 }
 
-uint32_t RandomWord()
-{
-    uint32_t n = 0;
-    CryptoRandom(reinterpret_cast<uint8_t*>(&n), sizeof(n));
-    return n;
-}
-
 } // namespace
 
 PeerConfig MakePeerConfig(const SdpSession& offer, const AnswerParameters& parameters, const SdpAnswer& answer,
@@ -280,19 +273,19 @@ void RtcPeer::SendReports(uint64_t nNowMs)
 
 bool RtcPeer::SendVideo(const uint8_t* pb, size_t cb, int64_t llStart, uint64_t nNowMs)
 {
-    return SendMedia(m_spVideo.get(), pb, cb, llStart, nNowMs);
+    return CanSend(m_spVideo.get()) && m_spVideo->SendFrame(pb, cb, m_spVideo->TimestampOf(llStart), nNowMs, *this);
 }
 
 bool RtcPeer::SendAudio(const uint8_t* pb, size_t cb, int64_t llStart, uint64_t nNowMs)
 {
+    if (!CanSend(m_spAudio.get()))
+        return false;
     EMediaCodec codec = m_config.audio.codec;
     if (codec != EMediaCodec::PCMU && codec != EMediaCodec::PCMA)
-        return SendMedia(m_spAudio.get(), pb, cb, llStart, nNowMs);
+        return m_spAudio->SendFrame(pb, cb, m_spAudio->TimestampOf(llStart), nNowMs, *this);
     // G.711 goes in 20 ms packets, the interval receivers take by default
     // (RFC 3551, 4.2), whatever the encoder's sample length: one octet a
     // sample at 8 kHz, so the offset in octets is the offset in RTP time.
-    if (m_spAudio == nullptr || m_state != PeerState::Connected || m_ice.Selected() == nullptr)
-        return false;
     uint32_t nTimestamp = m_spAudio->TimestampOf(llStart);
     for (size_t i = 0; i < cb; i += c_cbG711Packet)
     {
@@ -303,11 +296,9 @@ bool RtcPeer::SendAudio(const uint8_t* pb, size_t cb, int64_t llStart, uint64_t 
     return true;
 }
 
-bool RtcPeer::SendMedia(RtpSender* pSender, const uint8_t* pb, size_t cb, int64_t llStart, uint64_t nNowMs)
+bool RtcPeer::CanSend(const RtpSender* pSender) const
 {
-    if (pSender == nullptr || m_state != PeerState::Connected || m_ice.Selected() == nullptr)
-        return false;
-    return pSender->SendFrame(pb, cb, pSender->TimestampOf(llStart), nNowMs, *this);
+    return pSender != nullptr && m_state == PeerState::Connected && m_ice.Selected() != nullptr;
 }
 
 void RtcPeer::Close(const char* pszReason)

@@ -139,7 +139,9 @@ private:
     void OnDtlsEvent(EDtlsEvent event, PeerEvents* pEvents);
     void End(PeerState state, const std::string& reason, PeerEvents* pEvents);
     void SendReports(uint64_t nNowMs);
-    bool SendMedia(RtpSender* pSender, const uint8_t* pb, size_t cb, int64_t llStart, uint64_t nNowMs);
+    // Whether media of the stream goes out now: it was answered, and the
+    // peer is connected with a nominated address.
+    bool CanSend(const RtpSender* pSender) const;
 
     PeerConfig m_config;
     NetAddress m_local;

@@ -1,4 +1,5 @@
 #include "Sdp.h"
+#include "Hex.h"
 
 #include <algorithm>
 
@@ -63,17 +64,6 @@ std::string Lower(std::string s)
         if (ch >= 'A' && ch <= 'Z')
             ch = static_cast<char>(ch - 'A' + 'a');
     return s;
-}
-
-int HexDigit(char ch)
-{
-    if (ch >= '0' && ch <= '9')
-        return ch - '0';
-    if (ch >= 'a' && ch <= 'f')
-        return ch - 'a' + 10;
-    if (ch >= 'A' && ch <= 'F')
-        return ch - 'A' + 10;
-    return -1;
 }
 
 // The state of one pass over the text: where attributes go and the first
@@ -212,7 +202,7 @@ bool CSdpReader::Fingerprint(const std::string& value, std::string* pHash, std::
         return Fail("a=fingerprint bytes are not colon-separated pairs of hexadecimal digits");
     for (size_t i = 0; i < hex.size(); i += 3)
     {
-        int nHigh = HexDigit(hex[i]), nLow = HexDigit(hex[i + 1]);
+        int nHigh = HexDigitValue(hex[i]), nLow = HexDigitValue(hex[i + 1]);
         if (nHigh < 0 || nLow < 0 || (i + 2 < hex.size() && hex[i + 2] != ':'))
             return Fail("a=fingerprint bytes are not colon-separated pairs of hexadecimal digits");
         bytes.push_back(static_cast<uint8_t>(nHigh * 16 + nLow));

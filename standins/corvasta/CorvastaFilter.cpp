@@ -5,6 +5,8 @@
 #include "dshow/FourCCSubtype.h"
 #include "dshow/MediaFormat.h"
 
+#include <cstring>
+
 const wchar_t CCorvastaFilter::szName[] = L"Corvasta";
 const wchar_t CCorvastaFilter::szVideoPin[] = L"Video";
 const wchar_t CCorvastaFilter::szAudioPin[] = L"Audio";
@@ -126,38 +128,23 @@ rtc::EMediaCodec CCorvastaFilter::PinCodec(CKitInputPin* pPin, std::string* pstr
     if (pPin == nullptr || !pPin->IsConnected())
         return rtc::EMediaCodec::None;
     const AM_MEDIA_TYPE& mt = pPin->MediaType();
-    bool bVideo = pPin == m_pVideoPin;
-    DWORD dwFourCC = 0;
+    // The stream's content types name the codecs already.
+    static const std::pair<const char*, rtc::EMediaCodec> rgCodecs[] = {
+        {"video/h264", rtc::EMediaCodec::H264}, {"video/vp8", rtc::EMediaCodec::VP8},
+        {"audio/opus", rtc::EMediaCodec::Opus}, {"audio/pcma", rtc::EMediaCodec::PCMA},
+        {"audio/pcmu", rtc::EMediaCodec::PCMU},
+    };
+    const char* pszType = ContentType(mt);
+    bool bVideoType = std::strncmp(pszType, "video/", 6) == 0;
     rtc::EMediaCodec codec = rtc::EMediaCodec::None;
-    if (IsFourCCSubtype(mt.subtype, &dwFourCC))
+    for (const auto& entry : rgCodecs)
     {
-        switch (dwFourCC)
-        {
-        case MAKEFOURCC('H', '2', '6', '4'):
-        case MAKEFOURCC('h', '2', '6', '4'):
-        case MAKEFOURCC('A', 'V', 'C', '1'):
-        case MAKEFOURCC('a', 'v', 'c', '1'):
-            codec = bVideo ? rtc::EMediaCodec::H264 : codec;
-            break;
-        case MAKEFOURCC('V', 'P', '8', '0'):
-            codec = bVideo ? rtc::EMediaCodec::VP8 : codec;
-            break;
-        case 0x704F: // WAVE_FORMAT_OPUS
-            codec = bVideo ? codec : rtc::EMediaCodec::Opus;
-            break;
-        case 0x0006: // WAVE_FORMAT_ALAW
-            codec = bVideo ? codec : rtc::EMediaCodec::PCMA;
-            break;
-        case 0x0007: // WAVE_FORMAT_MULAW
-            codec = bVideo ? codec : rtc::EMediaCodec::PCMU;
-            break;
-        default:
-            break;
-        }
+        if (std::strcmp(entry.first, pszType) == 0 && bVideoType == (pPin == m_pVideoPin))
+            codec = entry.second;
     }
     if (codec == rtc::EMediaCodec::None)
     {
-        *pstrUnsent = std::string(ContentType(mt)) + " is not a WebRTC codec (VP8, H.264, Opus, PCMU, PCMA)";
+        *pstrUnsent = std::string(pszType) + " is not a WebRTC codec (VP8, H.264, Opus, PCMU, PCMA)";
         return codec;
     }
     // RTP's G.711 is 8 kHz mono (RFC 3551).

@@ -32,26 +32,6 @@ sockaddr_in ToSockAddr(const rtc::NetAddress& address)
     return addr;
 }
 
-std::string DottedText(const in_addr& address)
-{
-    const BYTE* pb = reinterpret_cast<const BYTE*>(&address);
-    char sz[16];
-    std::snprintf(sz, sizeof(sz), "%u.%u.%u.%u", pb[0], pb[1], pb[2], pb[3]);
-    return sz;
-}
-
-// Letters and digits, as ICE's ufrag and pwd take them (RFC 8839, 5.4).
-std::string RandomText(size_t cch)
-{
-    static const char szAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-    std::vector<uint8_t> bytes(cch);
-    rtc::CryptoRandom(bytes.data(), bytes.size());
-    std::string str;
-    for (uint8_t b : bytes)
-        str += szAlphabet[b % (sizeof(szAlphabet) - 1)];
-    return str;
-}
-
 std::string RandomHex(size_t cb)
 {
     std::vector<uint8_t> bytes(cb);
@@ -64,13 +44,6 @@ std::string RandomHex(size_t cb)
         str += sz;
     }
     return str;
-}
-
-uint32_t RandomSsrc()
-{
-    uint32_t n = 0;
-    rtc::CryptoRandom(reinterpret_cast<uint8_t*>(&n), sizeof(n));
-    return n;
 }
 
 // Every IPv4 address of the machine's interfaces that are up.
@@ -155,14 +128,19 @@ HRESULT CRtcEndpoint::Start(const CServerUrl& url, rtc::EMediaCodec video, rtc::
     else
         addresses.push_back(addr.sin_addr);
     m_candidates.clear();
+    m_strAddress = "0.0.0.0";
     for (size_t i = 0; i < addresses.size(); ++i)
     {
+        sockaddr_in host = addr;
+        host.sin_addr = addresses[i];
+        std::string strHost = rtc::IpText(ToNetAddress(host));
+        if (i == 0)
+            m_strAddress = strHost;
         // Host candidates, the first preferred (RFC 8445, 5.1.2).
         uint32_t nPriority = (126u << 24) | (static_cast<uint32_t>(65535 - i) << 8) | 255u;
-        m_candidates.push_back(std::to_string(i + 1) + " 1 udp " + std::to_string(nPriority) + " " +
-                               DottedText(addresses[i]) + " " + std::to_string(ntohs(addr.sin_port)) + " typ host");
+        m_candidates.push_back(std::to_string(i + 1) + " 1 udp " + std::to_string(nPriority) + " " + strHost + " " +
+                               std::to_string(ntohs(addr.sin_port)) + " typ host");
     }
-    m_strAddress = addresses.empty() ? "0.0.0.0" : DottedText(addresses[0]);
     m_local = ToNetAddress(addr);
     m_video = video;
     m_audio = audio;
@@ -321,8 +299,8 @@ CWhepAnswer CRtcEndpoint::Offer(const std::string& strSdp)
         return {400, std::string(), "the offer is refused: " + strReason};
 
     rtc::AnswerParameters parameters;
-    parameters.iceUfrag = RandomText(8);
-    parameters.icePwd = RandomText(24);
+    parameters.iceUfrag = rtc::RandomIceText(8);
+    parameters.icePwd = rtc::RandomIceText(24);
     parameters.fingerprint = m_spCertificate->FingerprintText();
     parameters.candidates = m_candidates;
     parameters.connectionAddress = m_strAddress;
@@ -331,10 +309,10 @@ CWhepAnswer CRtcEndpoint::Offer(const std::string& strSdp)
     parameters.audioCodec = m_audio;
     parameters.videoAbsence = m_strVideoUnsent;
     parameters.audioAbsence = m_strAudioUnsent;
-    parameters.nVideoSsrc = RandomSsrc();
-    parameters.nAudioSsrc = RandomSsrc();
+    parameters.nVideoSsrc = rtc::RandomWord();
+    parameters.nAudioSsrc = rtc::RandomWord();
     parameters.cname = "corvasta";
-    parameters.nSessionId = RandomSsrc();
+    parameters.nSessionId = rtc::RandomWord();
     rtc::SdpAnswer answer;
     if (!rtc::MakeSdpAnswer(offer, parameters, &answer, &strReason))
         return {400, std::string(), strReason};

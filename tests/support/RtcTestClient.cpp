@@ -1,7 +1,6 @@
 #include "tests/support/RtcTestClient.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 
 #include "rtc/IceAgent.h"
@@ -87,17 +86,6 @@ std::string Formats(const std::vector<int>& formats)
     return text;
 }
 
-std::string RandomToken(size_t cch)
-{
-    static const char szAlphabet[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-    std::vector<uint8_t> bytes(cch);
-    rtc::CryptoRandom(bytes.data(), bytes.size());
-    std::string str;
-    for (uint8_t b : bytes)
-        str += szAlphabet[b % (sizeof(szAlphabet) - 1)];
-    return str;
-}
-
 // The first host candidate's address in an answer.
 bool CandidateAddress(const std::string& sdp, rtc::NetAddress* pAddress)
 {
@@ -118,15 +106,11 @@ bool CandidateAddress(const std::string& sdp, rtc::NetAddress* pAddress)
     }
     if (fields.size() < 8)
         return false;
-    uint8_t rgb[4];
-    unsigned a = 0, b = 0, c = 0, d = 0;
-    if (std::sscanf(fields[4].c_str(), "%u.%u.%u.%u", &a, &b, &c, &d) != 4)
+    rtc::NetAddress address;
+    if (!rtc::ParseIpAddress(fields[4], &address) || address.nFamily != 4)
         return false;
-    rgb[0] = static_cast<uint8_t>(a);
-    rgb[1] = static_cast<uint8_t>(b);
-    rgb[2] = static_cast<uint8_t>(c);
-    rgb[3] = static_cast<uint8_t>(d);
-    *pAddress = rtc::NetAddress::V4(rgb, static_cast<uint16_t>(std::stoi(fields[5])));
+    address.nPort = static_cast<uint16_t>(std::stoi(fields[5]));
+    *pAddress = address;
     return true;
 }
 
@@ -162,8 +146,8 @@ CRtcTestClient::CRtcTestClient(const rtc::NetAddress& self) : m_self(self)
 {
     std::string reason;
     m_spCertificate = rtc::DtlsCertificate::Generate(&reason);
-    m_localUfrag = RandomToken(8);
-    m_localPwd = RandomToken(24);
+    m_localUfrag = rtc::RandomIceText(8);
+    m_localPwd = rtc::RandomIceText(24);
 }
 
 CRtcTestClient::~CRtcTestClient() = default;
