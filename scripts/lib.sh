@@ -16,10 +16,11 @@ WINESERVER=/usr/lib/wine/wineserver
 # chromium, python3: the viewer page's test in a real browser; nodejs: its
 # script's own tests. ffmpeg: decoders that are not ours for the encoders'
 # captures. python3-aiortc: a WebRTC client that is not ours. iproute2,
-# util-linux: the tests' own network namespace (ip, unshare).
+# util-linux: the tests' own network namespace (ip, unshare). coturn: a
+# STUN and TURN server that is not ours, for the ICE servers' tests.
 PACKAGES=(g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64 mingw-w64-tools
           libwine-dev cmake ninja-build googletest wine wine64 xvfb x11-utils imagemagick
-          nsis zip chromium python3 nodejs ffmpeg python3-aiortc iproute2 util-linux)
+          nsis zip chromium python3 nodejs ffmpeg python3-aiortc iproute2 util-linux coturn)
 
 log() { printf '%s\n' "$*" >&2; }
 
@@ -40,6 +41,43 @@ netns_setup() {
     ip link set v0 up
     ip link set v1 up
     export CORVASTA_NETNS=1
+}
+
+# Debian's coturn inside the namespace: STUN and TURN on 127.0.0.1:3478 with a
+# user and password made for this run, loopback peers allowed. Its log (the
+# allocations, permissions and traffic the tests look for) goes to
+# $BUILD/captures/coturn.log. Exports what the tests read: CORVASTA_TURN_URI,
+# _USER, _PASSWORD and _LOG. Sets COTURN_PID.
+start_coturn() {
+    COTURN_PID=""
+    command -v turnserver >/dev/null || { log "no turnserver: the TURN tests will be skipped"; return 0; }
+    local dir="$BUILD/captures/coturn"
+    rm -rf "$dir"
+    mkdir -p "$dir"
+    export CORVASTA_TURN_URI="turn:127.0.0.1:3478"
+    export CORVASTA_TURN_USER="corvasta"
+    CORVASTA_TURN_PASSWORD="$(head -c 12 /dev/urandom | od -An -tx1 | tr -d ' \n')"
+    export CORVASTA_TURN_PASSWORD
+    export CORVASTA_TURN_LOG="$dir/turnserver.log"
+    # -n: no configuration file; --no-cli: without it (or a CLI password)
+    # coturn refuses loopback peers. Its pid file and database stay here.
+    turnserver -n --no-cli --listening-ip=127.0.0.1 --relay-ip=127.0.0.1 --listening-port=3478 \
+        --min-port=49152 --max-port=49999 --lt-cred-mech --realm=corvasta.test \
+        --user="$CORVASTA_TURN_USER:$CORVASTA_TURN_PASSWORD" --no-tls --no-dtls --allow-loopback-peers \
+        --log-file=stdout --simple-log --pidfile="$dir/turnserver.pid" --db="$dir/turndb" \
+        >"$CORVASTA_TURN_LOG" 2>&1 </dev/null &
+    COTURN_PID=$!
+    local i
+    for i in $(seq 50); do
+        grep -q "Total General servers" "$CORVASTA_TURN_LOG" 2>/dev/null && return 0
+        sleep 0.1
+    done
+    log "coturn did not say it is ready; see $CORVASTA_TURN_LOG"
+}
+
+stop_coturn() {
+    [ -n "${COTURN_PID:-}" ] && kill "$COTURN_PID" 2>/dev/null && wait "$COTURN_PID" 2>/dev/null
+    COTURN_PID=""
 }
 
 ensure_packages() {
