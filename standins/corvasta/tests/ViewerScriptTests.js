@@ -9,7 +9,7 @@ const assert = require('node:assert');
 const path = require('node:path');
 
 const {
-  WhepPlayer, whepEndpoint, statsFigures, infoText, peerLines, RETRY_MS, CONNECT_TIMEOUT_MS,
+  WhepPlayer, whepEndpoint, statsFigures, infoText, peerLines, iceServerLines, droppedText, RETRY_MS, CONNECT_TIMEOUT_MS,
 } = require(path.join(__dirname, '..', 'viewer', 'viewer.js'));
 
 const ENDPOINT = 'http://host:50128/live/whep';
@@ -151,6 +151,10 @@ test('the endpoint is "whep" beside status.json, whatever the page\'s own path',
     ['/live/status.json', 'http://host:50128/live/', 'http://host:50128/live/whep'],
     ['/live/status.json', 'http://host:50128/live', 'http://host:50128/live/whep'],
     ['/status.json', 'http://host:50128/', 'http://host:50128/whep'],
+    // Only the relay policy is passed on, and only to the endpoint.
+    ['/live/status.json', 'http://host:50128/live/?iceTransportPolicy=relay',
+     'http://host:50128/live/whep?iceTransportPolicy=relay'],
+    ['/live/status.json', 'http://host:50128/live/?iceTransportPolicy=all&x=1', 'http://host:50128/live/whep'],
   ];
   for (const [status, page, endpoint] of rgCases) assert.strictEqual(whepEndpoint(status, page), endpoint, page);
 });
@@ -345,6 +349,18 @@ test('getStats gives the figures: frames, size, codecs, audio, losses, jitter, r
   await player.connect();
   assert.deepStrictEqual([figures.framesDecoded, figures.videoCodec, figures.rttMs], [0, '', null]);
   player.stop();
+});
+
+test('the ICE servers and the dropped counts read as words', () => {
+  assert.deepStrictEqual(iceServerLines([
+    { uri: 'turn:127.0.0.1:3478', state: 'done', error: '', address: 'relay 127.0.0.1:49160' },
+    { uri: 'stun:stun.invalid', state: 'failed', error: 'STUN stun.invalid:3478: name not found', address: '' },
+    { uri: 'stun:127.0.0.1', state: 'gathering', error: '', address: '' },
+  ]), ['turn:127.0.0.1:3478: done, relay 127.0.0.1:49160',
+       'stun:stun.invalid: failed: STUN stun.invalid:3478: name not found', 'stun:127.0.0.1: gathering']);
+  assert.strictEqual(droppedText({ datagrams: 12, rateLimited: 0, badChecks: 3 }),
+                     '12 datagrams of no session, 3 checks with wrong credentials');
+  assert.strictEqual(droppedText({ datagrams: 0 }), 'none');
 });
 
 test('the peer list shows a few peers and counts the rest', () => {

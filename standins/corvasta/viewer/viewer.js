@@ -21,8 +21,14 @@ const MAX_PEERS_SHOWN = 5;
 // The endpoint is "whep" beside status.json, both below the served path:
 // resolved against the page itself, a path without a final slash would
 // lose its last part.
+// A page opened with ?iceTransportPolicy=relay asks the server to offer
+// only its relayed candidates, so that the session goes through TURN.
 function whepEndpoint(statusUrl, pageUrl) {
-  return new URL('whep', new URL(statusUrl, pageUrl)).href;
+  const endpoint = new URL('whep', new URL(statusUrl, pageUrl));
+  if (new URL(pageUrl).searchParams.get('iceTransportPolicy') === 'relay') {
+    endpoint.searchParams.set('iceTransportPolicy', 'relay');
+  }
+  return endpoint.href;
 }
 
 // The kinds whose media section the answer rejected (port 0): the browser
@@ -276,6 +282,26 @@ function peerLines(peers) {
   return lines;
 }
 
+// status.json's ICE servers, one line each: the outcome of the last
+// gathering, or why a server failed.
+function iceServerLines(servers) {
+  return servers.map((server) => {
+    if (server.error) return `${server.uri}: ${server.state}: ${server.error}`;
+    return server.address ? `${server.uri}: ${server.state}, ${server.address}` : `${server.uri}: ${server.state}`;
+  });
+}
+
+// status.json's counts of what the server dropped, as words.
+function droppedText(dropped) {
+  const names = {
+    datagrams: 'datagrams of no session', rateLimited: 'STUN requests over the rate',
+    badChecks: 'checks with wrong credentials', unconnected: 'offers that never connected',
+    refused: 'offers refused',
+  };
+  const parts = Object.entries(dropped).filter(([, n]) => n > 0).map(([key, n]) => `${n} ${names[key] || key}`);
+  return parts.length > 0 ? parts.join(', ') : 'none';
+}
+
 function startViewer(root) {
   const video = document.getElementById('video');
   const sound = document.getElementById('sound');
@@ -333,7 +359,10 @@ function startViewer(root) {
       const status = await response.json();
       for (const [key, value] of Object.entries(status)) {
         const cell = document.querySelector(`tr[data-key="${key}"] td`);
-        if (key === 'peers' && Array.isArray(value)) showPeers(value);
+        if (key === 'peers' && Array.isArray(value)) showLines('peers', 'Peers', peerLines(value));
+        else if (key === 'iceServers' && Array.isArray(value)) {
+          showLines('iceServers', 'ICE servers', iceServerLines(value));
+        } else if (key === 'dropped' && cell) cell.textContent = droppedText(value);
         else if (cell) cell.textContent = String(value);
       }
     } catch (e) {
@@ -342,24 +371,24 @@ function startViewer(root) {
     setTimeout(pollStatus, STATUS_POLL_MS);
   }
 
-  // The table gets a row for the peers when the page came without one.
-  function showPeers(peers) {
-    let row = document.querySelector('tr[data-key="peers"]');
+  // A row of lines; the table gets it when the page came without one.
+  function showLines(key, heading, lines) {
+    let row = document.querySelector(`tr[data-key="${key}"]`);
     const table = document.getElementById('status');
     if (row === null && table !== null) {
       row = table.insertRow();
-      row.dataset.key = 'peers';
-      row.appendChild(document.createElement('th')).textContent = 'Peers';
+      row.dataset.key = key;
+      row.appendChild(document.createElement('th')).textContent = heading;
       row.appendChild(document.createElement('td'));
     }
     if (row === null) return;
     const cell = row.querySelector('td');
     cell.replaceChildren();
-    peerLines(peers).forEach((line, i) => {
+    lines.forEach((line, i) => {
       if (i > 0) cell.appendChild(document.createElement('br'));
       cell.appendChild(document.createTextNode(line));
     });
-    if (peers.length === 0) cell.textContent = 'none';
+    if (lines.length === 0) cell.textContent = 'none';
   }
 
   async function pollStats() {
@@ -380,7 +409,7 @@ function startViewer(root) {
 
 if (typeof module !== 'undefined' && module.exports) {
   module.exports = {
-    WhepPlayer, whepEndpoint, rejectedKinds, statsFigures, infoText, peerLines,
+    WhepPlayer, whepEndpoint, rejectedKinds, statsFigures, infoText, peerLines, iceServerLines, droppedText,
     RETRY_MS, CONNECT_TIMEOUT_MS,
   };
 } else {
