@@ -104,7 +104,9 @@ std::string MakeStatusPage(LPCWSTR pszState, const CServerUrl& url, const Server
         strPage += Row(figure.pszName, figure.strValue, figure.pszKey);
     strPage += Row("Not sent", Escape(std::wstring(peers.m_strRejections.begin(), peers.m_strRejections.end())),
                    "rejected");
-    // The viewer lists the peers from status.json.
+    // The viewer lists these from status.json.
+    strPage += Row("ICE servers", "", "iceServers");
+    strPage += Row("Dropped", "", "dropped");
     strPage += Row("Peers", "", "peers");
     strPage += "</table>\n</div>\n<script>\n";
     strPage += szViewerScript;
@@ -118,6 +120,20 @@ std::string MakeStatusJson(LPCWSTR pszState, const ServerStats& stats, const CPe
     std::string strJson = "{\"state\":\"" + ToUtf8(pszState != nullptr ? pszState : L"") + "\"";
     for (const CFigure& figure : Counts(stats))
         strJson += std::string(",\"") + figure.pszKey + "\":" + figure.strValue;
-    return strJson + ",\"rejected\":" + JsonString(peers.m_strRejections) + ",\"peers\":" + peers.m_strPeersJson +
-           "}";
+    strJson += ",\"rejected\":" + JsonString(peers.m_strRejections);
+    strJson += ",\"iceServers\":[";
+    for (size_t i = 0; i < peers.m_iceServers.size(); ++i)
+    {
+        const CIceServerStatus& server = peers.m_iceServers[i];
+        strJson += std::string(i > 0 ? "," : "") + "{\"uri\":" + JsonString(server.m_strUri) +
+                   ",\"state\":" + JsonString(server.m_strState) + ",\"error\":" + JsonString(server.m_strError) +
+                   ",\"address\":" + JsonString(server.m_strAddress) + "}";
+    }
+    const CDropCounts& dropped = peers.m_dropped;
+    strJson += "],\"dropped\":{\"datagrams\":" + std::to_string(dropped.m_nDatagrams) +
+               ",\"rateLimited\":" + std::to_string(dropped.m_nRateLimited) +
+               ",\"badChecks\":" + std::to_string(dropped.m_nBadChecks) +
+               ",\"unconnected\":" + std::to_string(dropped.m_nUnconnected) +
+               ",\"refused\":" + std::to_string(dropped.m_nRefused) + "}";
+    return strJson + ",\"peers\":" + peers.m_strPeersJson + "}";
 }

@@ -8,13 +8,37 @@
 #include "components/Corvasta.h"
 
 #include <string>
+#include <vector>
 
-// What the WebRTC side adds: its peers as a JSON list, and why a branch of
-// the graph is not sent (empty when both are).
+// One ICE server as the last gathering left it: "gathering", "done",
+// "failed" or "not used"; why it failed; what it gave ("relay
+// 127.0.0.1:49160").
+struct CIceServerStatus
+{
+    std::string m_strUri;
+    std::string m_strState;
+    std::string m_strError;
+    std::string m_strAddress;
+};
+
+// What the WebRTC side dropped since it started serving.
+struct CDropCounts
+{
+    ULONGLONG m_nDatagrams = 0;   // of no session: unknown source, no matching ufrag
+    ULONGLONG m_nRateLimited = 0; // STUN requests over a source's rate
+    ULONGLONG m_nBadChecks = 0;   // checks a session refused: credentials, integrity, form
+    ULONGLONG m_nUnconnected = 0; // answered offers whose client never connected
+    ULONGLONG m_nRefused = 0;     // offers refused for want of room
+};
+
+// What the WebRTC side adds: its peers as a JSON list, why a branch of the
+// graph is not sent (empty when both are), the ICE servers and the drops.
 struct CPeerStatus
 {
     std::string m_strPeersJson = "[]";
     std::string m_strRejections;
+    std::vector<CIceServerStatus> m_iceServers;
+    CDropCounts m_dropped;
 };
 
 // UTF-8 HTML with the state, the served URL, a link to the stream, the

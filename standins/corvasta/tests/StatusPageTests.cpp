@@ -42,17 +42,45 @@ TEST(StatusPage, JsonCarriesTheRowsKeys)
     EXPECT_EQ(0u, strJson.find("{\"state\":\"Paused\",\"connections\":3,\"connectionsServed\":7,")) << strJson;
     EXPECT_NE(std::string::npos, strJson.find(",\"bytesSent\":2147483647,"));
     EXPECT_NE(std::string::npos, strJson.find(",\"audioTransferUs\":55,")) << strJson;
-    const std::string strEnd =
-        ",\"rejected\":\"audio: the client offered no \\\"opus\\\"\",\"peers\":[{\"state\":\"connected\"}]}";
+    EXPECT_NE(std::string::npos, strJson.find(",\"rejected\":\"audio: the client offered no \\\"opus\\\"\","));
+    const std::string strEnd = ",\"peers\":[{\"state\":\"connected\"}]}";
     EXPECT_EQ(strJson.size() - strEnd.size(), strJson.find(strEnd)) << strJson;
-    // Every key of the JSON names a row of the page.
+
+    // The ICE servers and the drops, quoted where a tester's text may need it.
+    peers.m_iceServers = {
+        {"turn:127.0.0.1:3478", "failed", "TURN 127.0.0.1:3478: 401 Unauthorized (wrong user name or password)", ""},
+        {"stun:127.0.0.1", "done", "", "srflx 127.0.0.1:50200"}};
+    peers.m_dropped.m_nDatagrams = 12;
+    peers.m_dropped.m_nUnconnected = 200;
+    strJson = MakeStatusJson(L"Paused", stats, peers);
+    EXPECT_NE(std::string::npos,
+              strJson.find(",\"iceServers\":[{\"uri\":\"turn:127.0.0.1:3478\",\"state\":\"failed\",\"error\":"
+                           "\"TURN 127.0.0.1:3478: 401 Unauthorized (wrong user name or password)\",\"address\":\"\"},"
+                           "{\"uri\":\"stun:127.0.0.1\",\"state\":\"done\",\"error\":\"\",\"address\":\"srflx "
+                           "127.0.0.1:50200\"}],\"dropped\":{\"datagrams\":12,\"rateLimited\":0,\"badChecks\":0,"
+                           "\"unconnected\":200,\"refused\":0},"))
+        << strJson;
+
+    // Every key at the top of the JSON names a row of the page.
     std::string strPage = MakeStatusPage(L"Paused", CServerUrl(), stats);
-    strJson = MakeStatusJson(L"Paused", stats);
-    for (size_t n = strJson.find("\""); n != std::string::npos; n = strJson.find(",\"", n + 1))
+    int nDepth = 0;
+    bool bInString = false;
+    for (size_t n = 0; n < strJson.size(); ++n)
     {
-        size_t nKey = strJson[n] == ',' ? n + 2 : n + 1;
-        std::string strKey = strJson.substr(nKey, strJson.find('"', nKey) - nKey);
-        EXPECT_NE(std::string::npos, strPage.find("<tr data-key=\"" + strKey + "\">")) << strKey;
+        char ch = strJson[n];
+        if (bInString)
+        {
+            n += ch == '\\' ? 1 : 0;
+            bInString = ch != '"';
+            continue;
+        }
+        if (ch == '"' && nDepth == 1 && (strJson[n - 1] == '{' || strJson[n - 1] == ','))
+        {
+            std::string strKey = strJson.substr(n + 1, strJson.find('"', n + 1) - n - 1);
+            EXPECT_NE(std::string::npos, strPage.find("<tr data-key=\"" + strKey + "\">")) << strKey;
+        }
+        bInString = ch == '"';
+        nDepth += ch == '{' || ch == '[' ? 1 : ch == '}' || ch == ']' ? -1 : 0;
     }
 }
 
