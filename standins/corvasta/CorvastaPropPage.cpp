@@ -12,7 +12,8 @@ const wchar_t* const rgpszState[] = {L"Stopped", L"Paused", L"Running"};
 
 } // namespace
 
-CCorvastaPropPage::CCorvastaPropPage() : CKitPropertyPage(szTitle, 320, 180), m_hwndStatistics(nullptr)
+CCorvastaPropPage::CCorvastaPropPage()
+    : CKitPropertyPage(szTitle, 320, 236), m_hwndStatistics(nullptr), m_hwndIceServers(nullptr)
 {
 }
 
@@ -22,12 +23,14 @@ HRESULT CCorvastaPropPage::OnConnect(IUnknown* pObject)
     if (spServer == nullptr)
         return E_NOINTERFACE;
     m_spServer = spServer;
+    m_spIceStatus = CComQIPtr<IIceServerStatus>(pObject);
     return S_OK;
 }
 
 void CCorvastaPropPage::OnDisconnect()
 {
     m_spServer.Release();
+    m_spIceStatus.Release();
 }
 
 void CCorvastaPropPage::OnCreateControls()
@@ -41,8 +44,12 @@ void CCorvastaPropPage::OnCreateControls()
     m_hwndStatistics = AddLabel(8, 58, 300, 84, L"");
     if (m_hwndStatistics != nullptr)
         ::SetWindowLongPtrW(m_hwndStatistics, GWLP_ID, IDC_PAGE_STATISTICS);
+    AddLabel(8, 146, 300, 16, L"ICE servers:");
+    m_hwndIceServers = AddLabel(8, 164, 300, 40, L"");
+    if (m_hwndIceServers != nullptr)
+        ::SetWindowLongPtrW(m_hwndIceServers, GWLP_ID, IDC_PAGE_ICE_SERVERS);
     std::string strLibraries = std::string(rtc::OpenSslVersionText()) + "\r\n" + rtc::SrtpVersionText();
-    HWND hwndLibraries = AddLabel(8, 146, 300, 30, std::wstring(strLibraries.begin(), strLibraries.end()).c_str());
+    HWND hwndLibraries = AddLabel(8, 204, 300, 30, std::wstring(strLibraries.begin(), strLibraries.end()).c_str());
     if (hwndLibraries != nullptr)
         ::SetWindowLongPtrW(hwndLibraries, GWLP_ID, IDC_PAGE_LIBRARIES);
     ShowStatistics();
@@ -81,4 +88,9 @@ void CCorvastaPropPage::ShowStatistics()
              stats.nConnectionsTotal, stats.nPacks, stats.nBytes, stats.nPacksSent, stats.nBytesSent,
              stats.nRtpTransferVid, stats.nRtpTransferAud);
     ::SetWindowTextW(m_hwndStatistics, szText);
+
+    CComBSTR cbsIce;
+    if (m_hwndIceServers != nullptr && m_spIceStatus != nullptr &&
+        SUCCEEDED(m_spIceStatus->GetIceServerStatus(&cbsIce)))
+        ::SetWindowTextW(m_hwndIceServers, cbsIce.m_str != nullptr ? cbsIce.m_str : L"");
 }

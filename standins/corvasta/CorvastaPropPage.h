@@ -1,12 +1,15 @@
 // The Corvasta stand-in's property page: the served URL, which can be
 // changed while the graph is stopped, the statistics with the peers,
-// refreshed while the page is open, and the versions of the cryptographic
-// libraries the filter runs with, as they name themselves.
+// refreshed while the page is open, what became of each ICE server, and
+// the versions of the cryptographic libraries the filter runs with, as they
+// name themselves.
 #pragma once
 
 #include "standins/kit/KitPropertyPage.h"
 
 #include "components/Corvasta.h"
+
+#include "IceServerStatus.h"
 
 // {A4430640-D12E-460A-85B3-2D0541C77961}
 constexpr CLSID CLSID_CorvastaPropertyPage = {
@@ -21,6 +24,7 @@ public:
         IDC_PAGE_URL = 1001,
         IDC_PAGE_STATISTICS = 1002,
         IDC_PAGE_LIBRARIES = 1003,
+        IDC_PAGE_ICE_SERVERS = 1004,
     };
 
     CCorvastaPropPage();
@@ -36,5 +40,7 @@ private:
     void ShowStatistics();
 
     CComPtr<IServerControl> m_spServer;
+    CComPtr<IIceServerStatus> m_spIceStatus; // null for a filter without it
     HWND m_hwndStatistics;
+    HWND m_hwndIceServers;
 };
