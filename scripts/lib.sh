@@ -17,10 +17,11 @@ WINESERVER=/usr/lib/wine/wineserver
 # script's own tests. ffmpeg: decoders that are not ours for the encoders'
 # captures. python3-aiortc: a WebRTC client that is not ours. iproute2,
 # util-linux: the tests' own network namespace (ip, unshare). coturn: a
-# STUN and TURN server that is not ours, for the ICE servers' tests.
+# STUN and TURN server that is not ours, for the ICE servers' tests;
+# nftables: the address translation in front of it.
 PACKAGES=(g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64 mingw-w64-tools
           libwine-dev cmake ninja-build googletest wine wine64 xvfb x11-utils imagemagick
-          nsis zip chromium python3 nodejs ffmpeg python3-aiortc iproute2 util-linux coturn)
+          nsis zip chromium python3 nodejs ffmpeg python3-aiortc iproute2 util-linux coturn nftables)
 
 log() { printf '%s\n' "$*" >&2; }
 
@@ -40,6 +41,15 @@ netns_setup() {
     ip addr add 10.213.0.2/24 dev v1
     ip link set v0 up
     ip link set v1 up
+    # What goes from loopback to the STUN/TURN port passes a NAT that gives
+    # it another source port, as a server behind a home router meets its
+    # STUN server: the mapped address coturn reports then differs from the
+    # host candidate, and a server-reflexive candidate is learnt.
+    if command -v nft >/dev/null; then
+        nft add table ip nat
+        nft add chain ip nat post '{ type nat hook postrouting priority 100; }'
+        nft add rule ip nat post ip saddr 127.0.0.1 udp dport 3478 snat to 127.0.0.1:61000-61999
+    fi
     export CORVASTA_NETNS=1
 }
 
