@@ -5,6 +5,9 @@
 #include "IceServerList.h"
 
 #include "ServerUrl.h"
+#include "StatusPage.h"
+
+#include "rtc/IceServerUri.h"
 
 namespace {
 
@@ -135,4 +138,19 @@ HRESULT CIceServerList::Remove(LONG nIndex)
         return E_INVALIDARG;
     m_entries.erase(m_entries.begin() + nIndex);
     return S_OK;
+}
+
+bool CIceServerConfig::IsTurn() const
+{
+    rtc::IceServerUri uri;
+    std::string strReason;
+    return rtc::ParseIceServerUri(m_strUri, &uri, &strReason) && uri.IsTurn();
+}
+
+std::vector<CIceServerConfig> CIceServerList::Configs() const
+{
+    std::vector<CIceServerConfig> configs;
+    for (const CEntry& entry : m_entries)
+        configs.push_back({ToUtf8(entry.m_strUri), ToUtf8(entry.m_strUser), ToUtf8(entry.m_strPwd)});
+    return configs;
 }

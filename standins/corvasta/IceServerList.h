@@ -8,6 +8,16 @@
 #include <string>
 #include <vector>
 
+// One server as gathering uses it: UTF-8, an absent user or password empty.
+struct CIceServerConfig
+{
+    std::string m_strUri;
+    std::string m_strUser;
+    std::string m_strPassword;
+
+    bool IsTurn() const;
+};
+
 class CIceServerList
 {
 public:
@@ -29,6 +39,8 @@ public:
     HRESULT Get(LONG nIndex, BSTR* pbsUri, BSTR* pbsUser, BSTR* pbsPwd) const;
     // The later entries move up by one.
     HRESULT Remove(LONG nIndex);
+    // The servers as they are now, in order, for the next peer's gathering.
+    std::vector<CIceServerConfig> Configs() const;
 
 private:
     struct CEntry

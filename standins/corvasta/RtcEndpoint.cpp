@@ -1,5 +1,5 @@
 #include "RtcEndpoint.h"
-#include "StatusPage.h"
+#include "SocketAddress.h"
 
 #include <ws2tcpip.h>
 #include <iphlpapi.h>
@@ -16,20 +16,6 @@ const int nMaxReadsPerTurn = 256;
 ULONGLONG NowMs()
 {
     return ::GetTickCount64();
-}
-
-rtc::NetAddress ToNetAddress(const sockaddr_in& addr)
-{
-    return rtc::NetAddress::V4(reinterpret_cast<const uint8_t*>(&addr.sin_addr), ntohs(addr.sin_port));
-}
-
-sockaddr_in ToSockAddr(const rtc::NetAddress& address)
-{
-    sockaddr_in addr = {};
-    addr.sin_family = AF_INET;
-    memcpy(&addr.sin_addr, address.rgbAddress, 4);
-    addr.sin_port = htons(address.nPort);
-    return addr;
 }
 
 std::string RandomHex(size_t cb)
@@ -69,11 +55,55 @@ std::vector<in_addr> MachineAddresses()
     return addresses;
 }
 
+// STUN's first two bits are 0 and its magic cookie sits at 4 (RFC 8489,
+// 5); the class bits of the type tell requests from responses.
+bool IsStun(const uint8_t* pb, size_t cb)
+{
+    return cb >= 20 && (pb[0] & 0xC0) == 0 && pb[4] == 0x21 && pb[5] == 0x12 && pb[6] == 0xA4 && pb[7] == 0x42;
+}
+
+bool IsStunRequest(const uint8_t* pb, size_t cb)
+{
+    return IsStun(pb, cb) && (pb[0] & 0x01) == 0 && (pb[1] & 0x10) == 0;
+}
+
+bool IsStunResponse(const uint8_t* pb, size_t cb)
+{
+    return IsStun(pb, cb) && (pb[0] & 0x01) != 0;
+}
+
+// The query's iceTransportPolicy=relay: the client wants our relayed
+// candidates alone.
+bool AsksRelayOnly(const std::string& strQuery)
+{
+    size_t nStart = 0;
+    while (nStart <= strQuery.size())
+    {
+        size_t nEnd = strQuery.find('&', nStart);
+        if (nEnd == std::string::npos)
+            nEnd = strQuery.size();
+        if (strQuery.compare(nStart, nEnd - nStart, "iceTransportPolicy=relay") == 0)
+            return true;
+        nStart = nEnd + 1;
+    }
+    return false;
+}
+
+uint64_t RefusedChecks(const rtc::IceCounters& counters)
+{
+    uint64_t n = 0;
+    for (rtc::IceDrop drop : {rtc::IceDrop::BadUsername, rtc::IceDrop::BadIntegrity, rtc::IceDrop::NoFingerprint,
+                              rtc::IceDrop::Malformed})
+        n += counters.rgcDropped[static_cast<size_t>(drop)];
+    return n;
+}
+
 } // namespace
 
 CRtcEndpoint::CRtcEndpoint()
-    : m_socket(INVALID_SOCKET), m_bWinsock(false), m_pEvents(nullptr), m_video(rtc::EMediaCodec::None),
-      m_audio(rtc::EMediaCodec::None), m_nConnected(0)
+    : m_socket(INVALID_SOCKET), m_bWinsock(false), m_pEvents(nullptr), m_relayBind(),
+      m_video(rtc::EMediaCodec::None), m_audio(rtc::EMediaCodec::None), m_bGathered(false), m_nConnected(0),
+      m_stunRate(nStunPerSecond, nStunBurst)
 {
 }
 
@@ -128,36 +158,47 @@ HRESULT CRtcEndpoint::Start(const CServerUrl& url, rtc::EMediaCodec video, rtc::
     else
         addresses.push_back(addr.sin_addr);
     m_candidates.clear();
+    m_hosts.clear();
     m_strAddress = "0.0.0.0";
     for (size_t i = 0; i < addresses.size(); ++i)
     {
         sockaddr_in host = addr;
         host.sin_addr = addresses[i];
-        std::string strHost = rtc::IpText(ToNetAddress(host));
+        m_hosts.push_back(ToNetAddress(host));
+        std::string strHost = rtc::IpText(m_hosts.back());
         if (i == 0)
             m_strAddress = strHost;
         // Host candidates, the first preferred (RFC 8445, 5.1.2).
-        uint32_t nPriority = (126u << 24) | (static_cast<uint32_t>(65535 - i) << 8) | 255u;
+        uint32_t nPriority = rtc::IceCandidatePriority(rtc::c_nIcePreferenceHost, static_cast<uint16_t>(65535 - i));
         m_candidates.push_back(std::to_string(i + 1) + " 1 udp " + std::to_string(nPriority) + " " + strHost + " " +
                                std::to_string(ntohs(addr.sin_port)) + " typ host");
     }
     m_local = ToNetAddress(addr);
+    m_relayBind = addr;
+    m_relayBind.sin_port = 0;
     m_video = video;
     m_audio = audio;
     m_pEvents = pEvents;
-    m_nConnected = 0;
     m_strVideoUnsent = strVideoUnsent;
     m_strAudioUnsent = strAudioUnsent;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_nConnected = 0;
     m_rejections.clear();
+    m_outcomes.clear();
+    m_bGathered = false;
+    m_answers.clear();
+    m_dropped = CDropCounts();
     return S_OK;
 }
 
 void CRtcEndpoint::Stop()
 {
     std::lock_guard<std::mutex> lock(m_mutex);
+    ULONGLONG nNow = NowMs();
     for (const auto& spSession : m_sessions)
-        spSession->m_spPeer->Close("the server stopped");
+        spSession->End("the server stopped", nNow);
     m_sessions.clear();
+    m_answers.clear();
     m_nConnected = 0;
     if (m_socket != INVALID_SOCKET)
     {
@@ -171,20 +212,28 @@ void CRtcEndpoint::Stop()
     }
 }
 
-void CRtcEndpoint::SendTo(const rtc::NetAddress& to, const uint8_t* pb, size_t cb)
+void CRtcEndpoint::SetIceServers(std::vector<CIceServerConfig> servers)
 {
-    if (to.nFamily != 4)
-        return;
-    sockaddr_in addr = ToSockAddr(to);
-    ::sendto(m_socket, reinterpret_cast<const char*>(pb), static_cast<int>(cb), 0,
-             reinterpret_cast<const sockaddr*>(&addr), sizeof(addr));
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_iceServers = std::move(servers);
 }
 
-CRtcEndpoint::CSession* CRtcEndpoint::FindSession(const uint8_t* pb, size_t cb, const rtc::NetAddress& from)
+void CRtcEndpoint::DatagramSockets(std::vector<SOCKET>* pSockets)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_socket == INVALID_SOCKET)
+        return;
+    pSockets->push_back(m_socket);
+    for (const auto& spSession : m_sessions)
+        if (spSession->RelaySocket() != INVALID_SOCKET)
+            pSockets->push_back(spSession->RelaySocket());
+}
+
+CRtcSession* CRtcEndpoint::FindSession(const uint8_t* pb, size_t cb, const rtc::NetAddress& from)
 {
     for (const auto& spSession : m_sessions)
     {
-        if (spSession->m_spPeer->Knows(from))
+        if (spSession->Peer() != nullptr && spSession->Peer()->Knows(rtc::PeerPath(from)))
             return spSession.get();
     }
     // A check from an address no session knows yet names its session.
@@ -193,24 +242,66 @@ CRtcEndpoint::CSession* CRtcEndpoint::FindSession(const uint8_t* pb, size_t cb, 
         return nullptr;
     for (const auto& spSession : m_sessions)
     {
-        if (spSession->m_strUfrag == ufrag)
+        if (spSession->Peer() != nullptr && spSession->Ufrag() == ufrag)
             return spSession.get();
     }
     return nullptr;
 }
 
-void CRtcEndpoint::OnDatagrams()
+void CRtcEndpoint::ReceiveHost(const uint8_t* pb, size_t cb, const rtc::NetAddress& from, ULONGLONG nNowMs,
+                               CFired* pFired)
+{
+    if (IsStunRequest(pb, cb) && !m_stunRate.Allow(from, nNowMs))
+    {
+        m_dropped.m_nRateLimited++;
+        return;
+    }
+    // Answers of the STUN servers to the sessions' Binding requests.
+    if (IsStunResponse(pb, cb))
+    {
+        for (const auto& spSession : m_sessions)
+            if (spSession->ReceiveHost(pb, cb, from, nNowMs))
+                return;
+    }
+    CRtcSession* pSession = FindSession(pb, cb, from);
+    if (pSession == nullptr)
+    {
+        std::string_view ufrag;
+        if (rtc::IceLocalUfragOf(pb, cb, &ufrag))
+            m_dropped.m_nBadChecks++;
+        else
+            m_dropped.m_nDatagrams++;
+        return;
+    }
+    rtc::RtcPeer& peer = *pSession->Peer();
+    bool bWasConnected = peer.State() == rtc::PeerState::Connected;
+    rtc::PeerEvents events;
+    peer.Receive(pb, cb, rtc::PeerPath(from), nNowMs, &events);
+    Apply(bWasConnected, events, pFired);
+}
+
+void CRtcEndpoint::OnDatagrams(SOCKET s)
 {
     CFired fired;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
+        CRtcSession* pRelayed = nullptr;
+        if (s != m_socket)
+        {
+            auto it = std::find_if(m_sessions.begin(), m_sessions.end(),
+                                   [&](const auto& sp) { return sp->RelaySocket() == s; });
+            // A socket closed earlier in this turn.
+            if (it == m_sessions.end())
+                return;
+            pRelayed = it->get();
+        }
         uint8_t rgb[cbMaxReceive];
         for (int i = 0; i < nMaxReadsPerTurn; ++i)
         {
             sockaddr_in from = {};
             int cbFrom = sizeof(from);
-            int cb = ::recvfrom(m_socket, reinterpret_cast<char*>(rgb), sizeof(rgb), 0,
-                                reinterpret_cast<sockaddr*>(&from), &cbFrom);
+            int cb = ::recvfrom(s, reinterpret_cast<char*>(rgb), sizeof(rgb), 0, reinterpret_cast<sockaddr*>(&from),
+                                &cbFrom);
             if (cb == SOCKET_ERROR)
             {
                 // A datagram too long for any of ours, or an ICMP port
@@ -222,18 +313,40 @@ void CRtcEndpoint::OnDatagrams()
             }
             if (cb <= 0 || from.sin_family != AF_INET)
                 continue;
-            rtc::NetAddress address = ToNetAddress(from);
-            CSession* pSession = FindSession(rgb, static_cast<size_t>(cb), address);
-            if (pSession == nullptr)
+            ULONGLONG nNow = NowMs();
+            if (pRelayed == nullptr)
+            {
+                ReceiveHost(rgb, static_cast<size_t>(cb), ToNetAddress(from), nNow, &fired);
                 continue;
-            bool bWasConnected = pSession->m_spPeer->State() == rtc::PeerState::Connected;
+            }
+            rtc::RtcPeer* pPeer = pRelayed->Peer();
+            bool bWasConnected = pPeer != nullptr && pPeer->State() == rtc::PeerState::Connected;
             rtc::PeerEvents events;
-            pSession->m_spPeer->Receive(rgb, static_cast<size_t>(cb), address, NowMs(), &events);
+            if (!pRelayed->ReceiveRelay(rgb, static_cast<size_t>(cb), ToNetAddress(from), nNow, &events))
+                m_dropped.m_nDatagrams++;
             Apply(bWasConnected, events, &fired);
+            // The relay socket closes when its session ends.
+            if (pRelayed->RelaySocket() == INVALID_SOCKET)
+                break;
         }
+        ULONGLONG nNow = NowMs();
+        for (const auto& spSession : m_sessions)
+            if (!spSession->Answered() && spSession->Service(m_lookup, nNow))
+                m_answers[spSession->Ticket()] = Complete(*spSession, nNow);
         RemoveEnded();
     }
     Fire(fired);
+}
+
+CWhepAnswer CRtcEndpoint::Complete(CRtcSession& session, ULONGLONG nNowMs)
+{
+    std::vector<std::string> rejections;
+    CWhepAnswer answer = session.Answer(*m_spCertificate, m_local, nNowMs, &rejections);
+    m_outcomes = session.Outcomes();
+    m_bGathered = true;
+    if (answer.m_nStatus == 201)
+        m_rejections = rejections;
+    return answer;
 }
 
 void CRtcEndpoint::Apply(bool bWasConnected, const rtc::PeerEvents& events, CFired* pFired)
@@ -245,10 +358,30 @@ void CRtcEndpoint::Apply(bool bWasConnected, const rtc::PeerEvents& events, CFir
     pFired->bKeyFrame = pFired->bKeyFrame || events.bKeyFrameRequest;
 }
 
+void CRtcEndpoint::EndSession(CRtcSession& session, const char* pszReason, ULONGLONG nNowMs, CFired* pFired)
+{
+    rtc::RtcPeer* pPeer = session.Peer();
+    bool bWasConnected = pPeer != nullptr && pPeer->State() == rtc::PeerState::Connected;
+    session.End(pszReason, nNowMs);
+    rtc::PeerEvents events;
+    events.bEnded = true;
+    Apply(bWasConnected, events, pFired);
+}
+
 void CRtcEndpoint::RemoveEnded()
 {
+    ULONGLONG nNow = NowMs();
     m_sessions.erase(std::remove_if(m_sessions.begin(), m_sessions.end(),
-                                    [](const auto& sp) { return sp->m_spPeer->HasEnded(); }),
+                                    [&](const auto& sp) {
+                                        if (!sp->HasEnded())
+                                            return false;
+                                        rtc::RtcPeer* pPeer = sp->Peer();
+                                        if (pPeer != nullptr)
+                                            m_dropped.m_nBadChecks += RefusedChecks(pPeer->IceCounts());
+                                        // Allocations go back with the session.
+                                        sp->End("ended", nNow);
+                                        return true;
+                                    }),
                      m_sessions.end());
 }
 
@@ -269,18 +402,30 @@ DWORD CRtcEndpoint::OnDatagramTimer()
         std::lock_guard<std::mutex> lock(m_mutex);
         for (const auto& spSession : m_sessions)
         {
-            rtc::RtcPeer& peer = *spSession->m_spPeer;
-            bool bWasConnected = peer.State() == rtc::PeerState::Connected;
-            rtc::PeerEvents events;
-            if (!bWasConnected && nNow - spSession->m_nCreatedMs > nConnectTimeoutMs)
+            if (!spSession->Answered())
             {
-                peer.Close("the client did not connect within 30 s");
-                events.bEnded = true;
+                if (spSession->Service(m_lookup, nNow))
+                    m_answers[spSession->Ticket()] = Complete(*spSession, nNow);
             }
-            else if (peer.NextTimerMs() <= nNow)
-                peer.OnTimer(nNow, &events);
-            Apply(bWasConnected, events, &fired);
-            nNext = std::min<ULONGLONG>(nNext, peer.NextTimerMs());
+            else
+                spSession->Service(m_lookup, nNow);
+            rtc::RtcPeer* pPeer = spSession->Peer();
+            if (pPeer != nullptr && !pPeer->HasEnded())
+            {
+                bool bWasConnected = pPeer->State() == rtc::PeerState::Connected;
+                rtc::PeerEvents events;
+                if (!bWasConnected && nNow - spSession->CreatedMs() > nConnectTimeoutMs)
+                {
+                    m_dropped.m_nUnconnected++;
+                    EndSession(*spSession, "the client did not connect within 30 s", nNow, &fired);
+                }
+                else if (pPeer->NextTimerMs() <= nNow)
+                {
+                    pPeer->OnTimer(nNow, &events);
+                    Apply(bWasConnected, events, &fired);
+                }
+            }
+            nNext = std::min<ULONGLONG>(nNext, spSession->NextServiceMs());
         }
         RemoveEnded();
     }
@@ -290,15 +435,43 @@ DWORD CRtcEndpoint::OnDatagramTimer()
     return nNext <= nNow ? 0 : static_cast<DWORD>(std::min<ULONGLONG>(nNext - nNow, 1000));
 }
 
-CWhepAnswer CRtcEndpoint::Offer(const std::string& strSdp)
+bool CRtcEndpoint::MakeRoom(ULONGLONG nNowMs, CFired* pFired, std::string* pReason)
 {
-    rtc::SdpSession offer;
+    std::vector<CRtcSession*> halfOpen;
+    for (const auto& spSession : m_sessions)
+    {
+        rtc::RtcPeer* pPeer = spSession->Peer();
+        if (!spSession->HasEnded() && (pPeer == nullptr || pPeer->State() != rtc::PeerState::Connected))
+            halfOpen.push_back(spSession.get());
+    }
+    if (halfOpen.size() >= nMaxHalfOpen)
+    {
+        // Sessions are kept in the order they came: the first is the oldest.
+        CRtcSession& oldest = *halfOpen.front();
+        if (!oldest.Answered())
+            m_answers[oldest.Ticket()] = {503, std::string(), "too many offers waiting to connect; this one gave way"};
+        m_dropped.m_nUnconnected++;
+        EndSession(oldest, "too many offers waiting to connect", nNowMs, pFired);
+        RemoveEnded();
+    }
+    if (m_sessions.size() >= nMaxSessions)
+    {
+        m_dropped.m_nRefused++;
+        *pReason = "the server holds " + std::to_string(nMaxSessions) + " peers, its most";
+        return false;
+    }
+    return true;
+}
+
+CWhepAnswer CRtcEndpoint::Offer(const CWhepRequest& request)
+{
+    CRtcSession::COffer offer;
     std::string strReason;
-    if (!rtc::ParseSdp(strSdp.data(), strSdp.size(), &offer, &strReason) ||
-        !rtc::CheckWebRtcOffer(offer, &strReason))
+    if (!rtc::ParseSdp(request.m_strBody.data(), request.m_strBody.size(), &offer.offer, &strReason) ||
+        !rtc::CheckWebRtcOffer(offer.offer, &strReason))
         return {400, std::string(), "the offer is refused: " + strReason};
 
-    rtc::AnswerParameters parameters;
+    rtc::AnswerParameters& parameters = offer.parameters;
     parameters.iceUfrag = rtc::RandomIceText(8);
     parameters.icePwd = rtc::RandomIceText(24);
     parameters.fingerprint = m_spCertificate->FingerprintText();
@@ -313,28 +486,69 @@ CWhepAnswer CRtcEndpoint::Offer(const std::string& strSdp)
     parameters.nAudioSsrc = rtc::RandomWord();
     parameters.cname = "corvasta";
     parameters.nSessionId = rtc::RandomWord();
+    // An offer that cannot be answered is refused now, before any gathering.
     rtc::SdpAnswer answer;
-    if (!rtc::MakeSdpAnswer(offer, parameters, &answer, &strReason))
+    if (!rtc::MakeSdpAnswer(offer.offer, parameters, &answer, &strReason))
         return {400, std::string(), strReason};
+    offer.bRelayOnly = AsksRelayOnly(request.m_strQuery);
 
-    std::vector<std::string> rejections;
-    rtc::PeerConfig config = rtc::MakePeerConfig(offer, parameters, answer, &rejections);
+    // The relays let in the address the offer came from; the offer's own
+    // candidates follow once the peer has read them.
+    std::vector<rtc::NetAddress> clientAddresses = {ToNetAddress(request.m_clientAddress)};
 
-    auto spSession = std::make_unique<CSession>();
-    spSession->m_strId = RandomHex(16);
-    spSession->m_strUfrag = parameters.iceUfrag;
-    spSession->m_nCreatedMs = NowMs();
+    CFired fired;
+    CWhepAnswer result;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_socket == INVALID_SOCKET)
+            return {503, std::string(), "the server is stopping"};
+        ULONGLONG nNow = NowMs();
+        if (!MakeRoom(nNow, &fired, &strReason))
+            result = {503, std::string(), strReason};
+        else
+        {
+            auto spSession = std::make_unique<CRtcSession>(RandomHex(16), request.m_nTicket, m_socket,
+                                                           std::move(offer), nNow);
+            CRtcSession& session = *spSession;
+            m_sessions.push_back(std::move(spSession));
+            session.StartGathering(m_iceServers, m_hosts, m_relayBind, clientAddresses, nNow);
+            m_outcomes = session.Outcomes();
+            m_bGathered = true;
+            // Nothing to wait for (no server, or none usable): at once.
+            result = session.Service(m_lookup, nNow) ? Complete(session, nNow) : CWhepAnswer{0, {}, {}};
+            RemoveEnded();
+        }
+    }
+    Fire(fired);
+    return result;
+}
+
+bool CRtcEndpoint::TakeAnswer(uint64_t nTicket, CWhepAnswer* pAnswer)
+{
     std::lock_guard<std::mutex> lock(m_mutex);
-    if (m_socket == INVALID_SOCKET)
-        return {503, std::string(), "the server is stopping"};
-    if (m_sessions.size() >= nMaxPeers)
-        return {503, std::string(), "the server holds " + std::to_string(nMaxPeers) + " peers, its most"};
-    rtc::IPeerOutput& output = *this;
-    spSession->m_spPeer = std::make_unique<rtc::RtcPeer>(config, *m_spCertificate, m_local, output, NowMs());
-    m_rejections = rejections;
-    std::string strId = spSession->m_strId;
-    m_sessions.push_back(std::move(spSession));
-    return {201, strId, answer.text};
+    auto it = m_answers.find(nTicket);
+    if (it == m_answers.end())
+        return false;
+    *pAnswer = std::move(it->second);
+    m_answers.erase(it);
+    return true;
+}
+
+void CRtcEndpoint::Abandon(uint64_t nTicket)
+{
+    CFired fired;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_answers.erase(nTicket);
+        for (const auto& spSession : m_sessions)
+        {
+            rtc::RtcPeer* pPeer = spSession->Peer();
+            if (spSession->Ticket() == nTicket && (pPeer == nullptr || pPeer->State() != rtc::PeerState::Connected))
+                EndSession(*spSession, "the client left before its answer", NowMs(), &fired);
+        }
+        RemoveEnded();
+    }
+    Fire(fired);
 }
 
 CWhepAnswer CRtcEndpoint::End(const std::string& strSession)
@@ -343,14 +557,10 @@ CWhepAnswer CRtcEndpoint::End(const std::string& strSession)
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         auto it = std::find_if(m_sessions.begin(), m_sessions.end(),
-                               [&](const auto& sp) { return sp->m_strId == strSession; });
+                               [&](const auto& sp) { return sp->Id() == strSession && sp->Answered(); });
         if (it == m_sessions.end())
             return {404, std::string(), "no such session"};
-        bool bWasConnected = (*it)->m_spPeer->State() == rtc::PeerState::Connected;
-        (*it)->m_spPeer->Close("the client ended the session");
-        rtc::PeerEvents events;
-        events.bEnded = true;
-        Apply(bWasConnected, events, &fired);
+        EndSession(**it, "the client ended the session", NowMs(), &fired);
         RemoveEnded();
     }
     Fire(fired);
@@ -368,17 +578,19 @@ void CRtcEndpoint::Send(EMediaKind eKind, const BYTE* pData, UINT cbData, LONGLO
         ULONGLONG nNow = NowMs();
         for (const auto& spSession : m_sessions)
         {
-            rtc::RtcPeer& peer = *spSession->m_spPeer;
+            rtc::RtcPeer* pPeer = spSession->Peer();
+            if (pPeer == nullptr)
+                continue;
             uint32_t nBefore = 0;
             uint64_t cbBefore = 0;
-            peer.SentTotals(&nBefore, &cbBefore);
-            bool bSent = eKind == eMediaVideo ? peer.SendVideo(pData, cbData, llStart, nNow)
-                                              : peer.SendAudio(pData, cbData, llStart, nNow);
+            pPeer->SentTotals(&nBefore, &cbBefore);
+            bool bSent = eKind == eMediaVideo ? pPeer->SendVideo(pData, cbData, llStart, nNow)
+                                              : pPeer->SendAudio(pData, cbData, llStart, nNow);
             if (!bSent)
                 continue;
             uint32_t nAfter = 0;
             uint64_t cbAfter = 0;
-            peer.SentTotals(&nAfter, &cbAfter);
+            pPeer->SentTotals(&nAfter, &cbAfter);
             ++nPeers;
             nPackets += nAfter - nBefore;
             cbSent += static_cast<UINT>(cbAfter - cbBefore);
@@ -401,11 +613,13 @@ std::string CRtcEndpoint::PeersJson() const
     std::string strJson = "[";
     for (const auto& spSession : m_sessions)
     {
-        rtc::PeerFigures figures = spSession->m_spPeer->Figures();
+        if (spSession->Peer() == nullptr)
+            continue;
+        rtc::PeerFigures figures = spSession->Peer()->Figures();
         if (strJson.size() > 1)
             strJson += ",";
         strJson += "{\"state\":" + JsonString(rtc::PeerStateName(figures.state)) +
-                   ",\"pair\":" + JsonString(figures.pair) +
+                   ",\"pair\":" + JsonString(figures.pair) + ",\"relayed\":" + (figures.bRelayed ? "true" : "false") +
                    ",\"packetsSent\":" + std::to_string(figures.nPacketsSent) +
                    ",\"packetsLost\":" + std::to_string(figures.nPacketsLost) +
                    ",\"rttMs\":" + std::to_string(figures.nRttMs) +
@@ -433,4 +647,29 @@ std::string CRtcEndpoint::Rejections() const
     for (const std::string& strReason : reasons)
         str += (str.empty() ? "" : "; ") + strReason;
     return str;
+}
+
+std::vector<CIceServerStatus> CRtcEndpoint::IceServers() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    std::vector<CIceServerStatus> servers;
+    if (!m_bGathered)
+    {
+        for (const CIceServerConfig& config : m_iceServers)
+            servers.push_back({config.m_strUri, "waiting for a client", std::string(), std::string()});
+        return servers;
+    }
+    for (const rtc::IceServerOutcome& outcome : m_outcomes)
+        servers.push_back({outcome.uri, outcome.state, outcome.error, outcome.address});
+    return servers;
+}
+
+CDropCounts CRtcEndpoint::Dropped() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    CDropCounts dropped = m_dropped;
+    for (const auto& spSession : m_sessions)
+        if (spSession->Peer() != nullptr)
+            dropped.m_nBadChecks += RefusedChecks(spSession->Peer()->IceCounts());
+    return dropped;
 }
