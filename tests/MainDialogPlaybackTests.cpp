@@ -2,6 +2,7 @@
 // the dialog with the stand-in filters.
 #include "tests/support/MainDialogDriver.h" // first: it brings winsock2.h
 #include "tests/support/RtcUdpClient.h"
+#include "tests/support/LoopbackClient.h"
 
 #include <commctrl.h>
 #include <cstdio>
@@ -139,6 +140,45 @@ TEST_F(PlaybackTest, PeerConnectionsRunAndPauseTheGraph)
         }
         // No peer left: paused again.
         EXPECT_TRUE(WaitForState(hDlg, State_Paused));
+    });
+}
+
+TEST_F(PlaybackTest, ATurnServerAddedInTheDialogRelaysAPeer)
+{
+    if (!InNetNamespace())
+        GTEST_SKIP() << "WebRTC peers only inside the test run's own network namespace";
+    char szTurn[256] = {};
+    char szUser[256] = {};
+    char szPassword[256] = {};
+    if (::GetEnvironmentVariableA("CORVASTA_TURN_URI", szTurn, sizeof(szTurn)) == 0 ||
+        ::GetEnvironmentVariableA("CORVASTA_TURN_USER", szUser, sizeof(szUser)) == 0 ||
+        ::GetEnvironmentVariableA("CORVASTA_TURN_PASSWORD", szPassword, sizeof(szPassword)) == 0)
+        GTEST_SKIP() << "no TURN server in this run (scripts/test starts coturn in its namespace)";
+    auto wide = [](const char* psz) { return std::wstring(psz, psz + strlen(psz)); };
+    CWinsock winsock;
+    USHORT nPort = FindFreePort();
+    Run([&](HWND hDlg) {
+        Build(hDlg, LoopbackUrl(nPort));
+        AddIceServerInDialog(hDlg, wide(szTurn).c_str(), wide(szUser).c_str(), wide(szPassword).c_str());
+        ASSERT_EQ(2, ListBoxCount(hDlg, IDC_ICE_LIST)) << "the default STUN server and ours";
+        PressButtonAndWait(hDlg, IDC_PLAY);
+        ASSERT_TRUE(WaitForState(hDlg, State_Running));
+        // The client takes our relayed candidate alone: everything passes
+        // through coturn.
+        CRtcUdpClient client;
+        CWhepExchange exchange;
+        ASSERT_TRUE(client.Open(nPort, "/whep?iceTransportPolicy=relay", &exchange))
+            << exchange.nStatus << " " << exchange.body;
+        EXPECT_NE(std::string::npos, exchange.body.find(" typ relay")) << exchange.body;
+        EXPECT_EQ(std::string::npos, exchange.body.find(" typ host")) << exchange.body;
+        EXPECT_TRUE(client.PumpUntil([&] { return client.Client().Video().nFrames >= 10; }, 20000))
+            << client.Client().DtlsFailure();
+        EXPECT_TRUE(client.PumpUntil(
+            [&] { return GetItemText(hDlg, IDC_STATISTIC).rfind(L"Connections: 1, ", 0) == 0; }, 5000))
+            << GetItemText(hDlg, IDC_STATISTIC);
+        std::string strStatus = HttpGet(nPort, "/status.json");
+        EXPECT_NE(std::string::npos, strStatus.find("\"relayed\":true")) << strStatus;
+        EXPECT_EQ(200, WhepDelete(nPort, exchange.location).nStatus);
     });
 }
 

@@ -79,20 +79,10 @@ TEST_F(ServerSettingsTest, AddAndRemoveIceServers)
         BuildVideoOnly(hDlg);
         ASSERT_EQ(1, ListBoxCount(hDlg, IDC_ICE_LIST)); // the default
 
-        auto add = [&](const wchar_t* pszURI, const wchar_t* pszUser, const wchar_t* pszPwd) {
-            PressButton(hDlg, IDC_ICE_ADD);
-            HWND hIce = WaitForDialog(L"Add ICE Server");
-            ASSERT_NE(nullptr, hIce);
-            SetControlText(hIce, IDC_ICE_URI, pszURI);
-            SetControlText(hIce, IDC_ICE_USER, pszUser);
-            SetControlText(hIce, IDC_ICE_PASSWORD, pszPwd);
-            ::PostMessageW(hIce, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-            EXPECT_TRUE(WaitForWindowGone(hIce));
-            ::SendMessageW(hDlg, WM_NULL, 0, 0);
-        };
-        add(L"turn:turn.example.org:3478", L"u", L"p");
-        add(L"stun:stun.example.org:3478", L"u", L"");
-        add(L"turns:turn.example.org:5349", L"", L"secret"); // a password without a user isn't shown
+        AddIceServerInDialog(hDlg, L"turn:turn.example.org:3478", L"u", L"p");
+        AddIceServerInDialog(hDlg, L"stun:stun.example.org:3478", L"u", L"");
+        // A password without a user isn't shown.
+        AddIceServerInDialog(hDlg, L"turns:turn.example.org:5349", L"", L"secret");
         ASSERT_EQ(4, ListBoxCount(hDlg, IDC_ICE_LIST));
         EXPECT_EQ(L"turn:turn.example.org:3478 [u | p]", ListBoxItem(hDlg, IDC_ICE_LIST, 1));
         EXPECT_EQ(L"stun:stun.example.org:3478 [u]", ListBoxItem(hDlg, IDC_ICE_LIST, 2));

@@ -40,6 +40,19 @@ void SetControlText(HWND hDlg, int nID, const wchar_t* pszText)
     ::SendMessageW(::GetDlgItem(hDlg, nID), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(pszText));
 }
 
+void AddIceServerInDialog(HWND hDlg, const wchar_t* pszUri, const wchar_t* pszUser, const wchar_t* pszPwd)
+{
+    PressButton(hDlg, IDC_ICE_ADD);
+    HWND hIce = WaitForDialog(L"Add ICE Server");
+    ASSERT_NE(nullptr, hIce);
+    SetControlText(hIce, IDC_ICE_URI, pszUri);
+    SetControlText(hIce, IDC_ICE_USER, pszUser);
+    SetControlText(hIce, IDC_ICE_PASSWORD, pszPwd);
+    ::PostMessageW(hIce, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    EXPECT_TRUE(WaitForWindowGone(hIce));
+    ::SendMessageW(hDlg, WM_NULL, 0, 0);
+}
+
 std::wstring WaitForMainBox(HWND hDlg, bool* pbIcon)
 {
     MessageBoxInfo info;

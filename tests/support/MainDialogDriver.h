@@ -33,6 +33,9 @@ std::wstring ListBoxItem(HWND hDlg, int nID, int nItem);
 int ListBoxCount(HWND hDlg, int nID);
 void SelectComboText(HWND hDlg, int nID, const wchar_t* pszText);
 void SetControlText(HWND hDlg, int nID, const wchar_t* pszText);
+// "Add...", the server typed into the "Add ICE Server" dialog, OK; waits
+// for the dialog to close.
+void AddIceServerInDialog(HWND hDlg, const wchar_t* pszUri, const wchar_t* pszUser, const wchar_t* pszPwd);
 
 // Presses a button that must end in a main-dialog message box; returns the
 // box's text (and its icon) once the handler has returned.
