@@ -163,7 +163,7 @@ TEST_F(IceAgentTest, ValidCheckIsAnsweredWithItsSource)
     }
     EXPECT_EQ(2u, agent.Counters().cAnswered);
     ASSERT_EQ(2u, agent.Remotes().size());
-    EXPECT_TRUE(agent.Remotes()[0].address == c_addressA);
+    EXPECT_TRUE(agent.Remotes()[0].path == c_addressA);
     EXPECT_TRUE(agent.Remotes()[0].bPeerReflexive);
     EXPECT_EQ(1853824767u, agent.Remotes()[0].nPriority);
     EXPECT_EQ(nullptr, agent.Selected());
@@ -286,7 +286,7 @@ TEST_F(IceAgentTest, ConsentRequestIsDueAboutEveryFiveSeconds)
         ASSERT_LE(nDueMs, nPreviousMs + 6000);
         nShortestMs = std::min(nShortestMs, nDueMs - nPreviousMs);
         nLongestMs = std::max(nLongestMs, nDueMs - nPreviousMs);
-        rtc::NetAddress to;
+        rtc::PeerPath to;
         ASSERT_FALSE(agent.Poll(nDueMs - 1, rgbOut, sizeof(rgbOut), &cbOut, &to));
         ASSERT_TRUE(agent.Poll(nDueMs, rgbOut, sizeof(rgbOut), &cbOut, &to));
         EXPECT_TRUE(to == c_addressA);
@@ -316,7 +316,7 @@ TEST_F(IceAgentTest, ConsentRequestIsDueAboutEveryFiveSeconds)
 
 TEST_F(IceAgentTest, NothingToPollBeforeNomination)
 {
-    rtc::NetAddress to;
+    rtc::PeerPath to;
     EXPECT_FALSE(agent.Poll(60000, rgbOut, sizeof(rgbOut), &cbOut, &to));
     EXPECT_FALSE(agent.ConsentExpired(60000));
     EXPECT_EQ(UINT64_MAX, agent.NextPollMs());
@@ -379,26 +379,26 @@ TEST_F(IceAgentTest, ConsentExpiresOnlyWithoutValidTrafficFromTheSelected)
                 ASSERT_EQ(rtc::IceResult::Answered,
                           session.Receive(check.data(), check.size(), from, nNowMs, rgb, sizeof(rgb), &cb));
             }
-            rtc::NetAddress to;
+            rtc::PeerPath to;
             if (session.NextPollMs() > nNowMs || !session.Poll(nNowMs, rgb, sizeof(rgb), &cb, &to))
                 continue;
             const Bytes request(rgb, rgb + cb);
             Bytes answer;
-            rtc::NetAddress from = to;
+            rtc::PeerPath from = to;
             switch (test.peer)
             {
-            case Peer::Answers: answer = Answer(request, to); break;
+            case Peer::Answers: answer = Answer(request, to.remote); break;
             case Peer::AnswersLate:
                 if (!previous.empty())
-                    answer = Answer(previous, to);
+                    answer = Answer(previous, to.remote);
                 previous = request;
                 break;
-            case Peer::AnswersWithErrors: answer = Answer(request, to, rtc::StunClass::Error); break;
+            case Peer::AnswersWithErrors: answer = Answer(request, to.remote, rtc::StunClass::Error); break;
             case Peer::AnswersWithAWrongKey:
-                answer = Answer(request, to, rtc::StunClass::Success, c_szLocalPwd);
+                answer = Answer(request, to.remote, rtc::StunClass::Success, c_szLocalPwd);
                 break;
             case Peer::AnswersFromElsewhere:
-                answer = Answer(request, to);
+                answer = Answer(request, to.remote);
                 from = c_addressB;
                 break;
             default: break;
@@ -428,7 +428,7 @@ TEST_F(IceAgentTest, ConsentExpiresOnlyWithoutValidTrafficFromTheSelected)
         // Requests went out while consent lasted, and none after.
         EXPECT_GE(session.Counters().cRequestsSent, 5u);
         EXPECT_LE(session.Counters().cRequestsSent, 7u);
-        rtc::NetAddress to;
+        rtc::PeerPath to;
         EXPECT_FALSE(session.Poll(nExpiredMs + 10000, rgb, sizeof(rgb), &cb, &to));
         EXPECT_EQ(UINT64_MAX, session.NextPollMs());
     }
@@ -440,7 +440,7 @@ TEST_F(IceAgentTest, NextPollCoversExpiry)
 {
     ASSERT_EQ(rtc::IceResult::Selected, Receive(Nomination().Write(), c_addressA, 0));
     uint64_t nNowMs = 0;
-    rtc::NetAddress to;
+    rtc::PeerPath to;
     while (agent.NextPollMs() != UINT64_MAX)
     {
         ASSERT_GE(agent.NextPollMs(), nNowMs);

@@ -15,14 +15,20 @@ namespace {
 const uint8_t c_rgbServer[4] = {127, 0, 0, 1};
 const uint8_t c_rgbClient[4] = {10, 213, 0, 1};
 
+struct CPeerDatagram
+{
+    rtc::PeerPath to;
+    std::vector<uint8_t> bytes;
+};
+
 class CQueueOutput : public rtc::IPeerOutput
 {
 public:
-    void SendTo(const rtc::NetAddress& to, const uint8_t* pb, size_t cb) override
+    void SendTo(const rtc::PeerPath& to, const uint8_t* pb, size_t cb) override
     {
         sent.push_back({to, std::vector<uint8_t>(pb, pb + cb)});
     }
-    std::vector<CRtcDatagram> sent;
+    std::vector<CPeerDatagram> sent;
 };
 
 // A VP8 key frame's first bytes (frame tag with the key-frame bit clear,
@@ -81,13 +87,13 @@ protected:
         for (int i = 0; i < 50; ++i)
         {
             std::vector<CRtcDatagram> toServer = m_client.TakeOutgoing();
-            std::vector<CRtcDatagram> toClient;
+            std::vector<CPeerDatagram> toClient;
             toClient.swap(m_output.sent);
             if (toServer.empty() && toClient.empty())
                 return;
             for (const CRtcDatagram& datagram : toServer)
                 m_spPeer->Receive(datagram.bytes.data(), datagram.bytes.size(), m_clientAddress, m_nNowMs, &m_events);
-            for (const CRtcDatagram& datagram : toClient)
+            for (const CPeerDatagram& datagram : toClient)
             {
                 // The n-th datagram to the client lost on the way, once.
                 if (m_nLoseToClient > 0 && --m_nLoseToClient == 0)

@@ -171,11 +171,14 @@ void CRtcEndpoint::Stop()
     }
 }
 
-void CRtcEndpoint::SendTo(const rtc::NetAddress& to, const uint8_t* pb, size_t cb)
+void CRtcEndpoint::SendTo(const rtc::PeerPath& to, const uint8_t* pb, size_t cb)
 {
-    if (to.nFamily != 4)
+    // Only the host socket so far: no session has a relay yet.
+    if (to.nRelay != 0)
         return;
-    sockaddr_in addr = ToSockAddr(to);
+    if (to.remote.nFamily != 4)
+        return;
+    sockaddr_in addr = ToSockAddr(to.remote);
     ::sendto(m_socket, reinterpret_cast<const char*>(pb), static_cast<int>(cb), 0,
              reinterpret_cast<const sockaddr*>(&addr), sizeof(addr));
 }

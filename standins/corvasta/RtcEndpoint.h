@@ -84,7 +84,7 @@ private:
         bool bKeyFrame = false;
     };
 
-    void SendTo(const rtc::NetAddress& to, const uint8_t* pb, size_t cb) override;
+    void SendTo(const rtc::PeerPath& to, const uint8_t* pb, size_t cb) override;
     CSession* FindSession(const uint8_t* pb, size_t cb, const rtc::NetAddress& from);
     // Notes what a peer's events change in the count, under the lock.
     void Apply(bool bWasConnected, const rtc::PeerEvents& events, CFired* pFired);
