@@ -16,6 +16,7 @@
 
 #include "rtc/DtlsTransport.h"
 #include "rtc/IceAgent.h"
+#include "rtc/PeerPath.h"
 #include "rtc/Rtcp.h"
 #include "rtc/RtpSender.h"
 #include "rtc/SdpAnswer.h"
