@@ -49,18 +49,36 @@ IceAgent::IceAgent(std::string localUfrag, std::string localPwd, std::string rem
 
 void IceAgent::AddRemoteCandidate(const NetAddress& address, uint32_t nPriority)
 {
-    Learn(address, nPriority, false);
+    for (const IceCandidate& candidate : m_signalled)
+        if (candidate.address == address)
+            return;
+    if (m_signalled.size() >= c_cSignalledMax)
+        return;
+    m_signalled.push_back({address, nPriority});
+    // Signalled after its checks came: no longer a discovery.
+    for (IceRemote& remote : m_remotes)
+        if (remote.path.remote == address)
+        {
+            remote.nPriority = nPriority;
+            remote.bPeerReflexive = false;
+        }
 }
 
-void IceAgent::Learn(const NetAddress& address, uint32_t nPriority, bool bPeerReflexive)
+void IceAgent::Learn(const PeerPath& path, uint32_t nPriority)
 {
     for (const IceRemote& remote : m_remotes)
-        if (remote.address == address)
+        if (remote.path == path)
             return;
-    // Past the bound an address is still answered and can be selected; it
-    // is only not listed.
-    if (m_remotes.size() < c_cRemotesMax)
-        m_remotes.push_back({address, nPriority, bPeerReflexive});
+    if (m_remotes.size() >= c_cRemotesMax)
+        return;
+    IceRemote remote{path, nPriority, true};
+    for (const IceCandidate& candidate : m_signalled)
+        if (candidate.address == path.remote)
+        {
+            remote.nPriority = candidate.nPriority;
+            remote.bPeerReflexive = false;
+        }
+    m_remotes.push_back(remote);
 }
 
 IceResult IceAgent::Drop(IceDrop drop)
@@ -69,7 +87,7 @@ IceResult IceAgent::Drop(IceDrop drop)
     return IceResult::Dropped;
 }
 
-IceResult IceAgent::Receive(const uint8_t* pb, size_t cb, const NetAddress& from, uint64_t nNowMs, uint8_t* pbOut,
+IceResult IceAgent::Receive(const uint8_t* pb, size_t cb, const PeerPath& from, uint64_t nNowMs, uint8_t* pbOut,
                             size_t cbOutMax, size_t* pcbOut)
 {
     *pcbOut = 0;
@@ -88,7 +106,7 @@ IceResult IceAgent::Receive(const uint8_t* pb, size_t cb, const NetAddress& from
     return OnResponse(message, from, nNowMs);
 }
 
-IceResult IceAgent::OnRequest(const StunMessage& request, const NetAddress& from, uint64_t nNowMs, uint8_t* pbOut,
+IceResult IceAgent::OnRequest(const StunMessage& request, const PeerPath& from, uint64_t nNowMs, uint8_t* pbOut,
                               size_t cbOutMax, size_t* pcbOut)
 {
     std::string_view username;
@@ -112,7 +130,9 @@ IceResult IceAgent::OnRequest(const StunMessage& request, const NetAddress& from
     else
     {
         writer.Begin(c_nStunBinding, StunClass::Success, request.rgbTransactionId);
-        writer.AddXorMappedAddress(from);
+        // What the peer learns is its address as we see it, whichever of
+        // our candidates the check reached.
+        writer.AddXorMappedAddress(from.remote);
     }
     writer.AddMessageIntegrity(Bytes(m_localPwd), m_localPwd.size());
     writer.AddFingerprint();
@@ -128,10 +148,12 @@ IceResult IceAgent::OnRequest(const StunMessage& request, const NetAddress& from
 
     uint32_t nPriority = 0;
     ReadStunPriority(request, &nPriority);
-    Learn(from, nPriority, true);
+    Learn(from, nPriority);
     // After expiry nothing revives the session; only a restart would.
     if (ConsentExpired(nNowMs))
         return IceResult::Answered;
+    // The same address by another of our candidates is another pair: its
+    // nomination moves media to it.
     if (HasStunUseCandidate(request) && !(m_bSelected && m_selected == from))
     {
         m_bSelected = true;
@@ -145,7 +167,7 @@ IceResult IceAgent::OnRequest(const StunMessage& request, const NetAddress& from
     return IceResult::Answered;
 }
 
-IceResult IceAgent::OnResponse(const StunMessage& response, const NetAddress& from, uint64_t nNowMs)
+IceResult IceAgent::OnResponse(const StunMessage& response, const PeerPath& from, uint64_t nNowMs)
 {
     Pending* pPending = nullptr;
     for (Pending& pending : m_rgPending)
@@ -166,7 +188,7 @@ IceResult IceAgent::OnResponse(const StunMessage& response, const NetAddress& fr
     return IceResult::Response;
 }
 
-bool IceAgent::Poll(uint64_t nNowMs, uint8_t* pbOut, size_t cbOutMax, size_t* pcbOut, NetAddress* pTo)
+bool IceAgent::Poll(uint64_t nNowMs, uint8_t* pbOut, size_t cbOutMax, size_t* pcbOut, PeerPath* pTo)
 {
     *pcbOut = 0;
     if (!m_bSelected || m_bExpired)

@@ -2,9 +2,12 @@
 // server is: it answers the browser's connectivity checks, takes the
 // address the browser nominates as the one media goes to, and from then on
 // keeps asking that address for consent (RFC 7675). It owns no socket and
-// no clock: datagrams come in with their source and the time, and what it
-// sends goes out into the caller's buffers with the address to send to.
-// One thread drives it.
+// no clock: datagrams come in with their path (the source, and which of our
+// candidates it reached: the host socket or a TURN relay) and the time, and
+// what it sends goes out into the caller's buffers with the path to send
+// it by. The same address over two of our candidates makes two pairs: each
+// is answered, nominated and asked for consent on its own. One thread
+// drives it.
 #pragma once
 
 #include <cstddef>
@@ -14,6 +17,7 @@
 #include <vector>
 
 #include "rtc/NetAddress.h"
+#include "rtc/PeerPath.h"
 #include "rtc/Random.h"
 #include "rtc/Stun.h"
 
@@ -22,8 +26,8 @@ namespace rtc {
 enum class IceResult
 {
     Dropped,  // nothing to send; counted by reason
-    Answered, // an answer to send back to the source
-    Selected, // answered, and the source is now the selected address
+    Answered, // an answer to send back by the path it came
+    Selected, // answered, and that path is now the selected one
     Response, // a valid response to one of our requests
 };
 
@@ -34,7 +38,7 @@ enum class IceDrop
     NoFingerprint, // FINGERPRINT absent or wrong
     BadUsername,   // USERNAME absent or not this session's
     BadIntegrity,  // MESSAGE-INTEGRITY absent or wrong
-    StrayResponse, // a response to nothing we asked, or from elsewhere
+    StrayResponse, // a response to nothing we asked, or by another path
     ErrorResponse, // an error response to one of our requests
     NoRoom,        // the caller's buffer cannot hold the answer
     Count
@@ -52,11 +56,19 @@ struct IceCounters
     uint64_t rgcDropped[static_cast<size_t>(IceDrop::Count)] = {};
 };
 
-struct IceRemote
+// A candidate the peer signalled.
+struct IceCandidate
 {
     NetAddress address;
     uint32_t nPriority = 0;
-    bool bPeerReflexive = false; // learnt from a request, not signalled
+};
+
+// A path a valid check came by.
+struct IceRemote
+{
+    PeerPath path;
+    uint32_t nPriority = 0;
+    bool bPeerReflexive = false; // its address was not signalled
 };
 
 // Room for anything the agent writes, with ufrags of up to 256 characters.
@@ -68,33 +80,37 @@ public:
     static constexpr uint64_t c_nConsentIntervalMs = 5000; // randomised 0.8..1.2
     static constexpr uint64_t c_nConsentTimeoutMs = 30000;
     static constexpr size_t c_cRemotesMax = 16;
+    static constexpr size_t c_cSignalledMax = 32;
     static constexpr size_t c_cPendingMax = 8; // consent requests awaiting a response
 
     IceAgent(std::string localUfrag, std::string localPwd, std::string remoteUfrag, std::string remotePwd,
              IceRandom random = CryptoRandom);
 
     // A candidate the peer signalled, so that a request from it is not a
-    // peer-reflexive discovery.
+    // peer-reflexive discovery, by whichever path it comes. Past
+    // c_cSignalledMax, ignored.
     void AddRemoteCandidate(const NetAddress& address, uint32_t nPriority);
 
-    // A STUN datagram from `from`. When answered, the answer is in pbOut
-    // (*pcbOut bytes) and goes back to `from`.
-    IceResult Receive(const uint8_t* pb, size_t cb, const NetAddress& from, uint64_t nNowMs, uint8_t* pbOut,
+    // A STUN datagram that came by `from`. When answered, the answer is in
+    // pbOut (*pcbOut bytes) and goes back by `from`.
+    IceResult Receive(const uint8_t* pb, size_t cb, const PeerPath& from, uint64_t nNowMs, uint8_t* pbOut,
                       size_t cbOutMax, size_t* pcbOut);
 
     // A consent request when one is due: true with it in pbOut and the
-    // address to send it to.
-    bool Poll(uint64_t nNowMs, uint8_t* pbOut, size_t cbOutMax, size_t* pcbOut, NetAddress* pTo);
+    // path to send it by, the selected one.
+    bool Poll(uint64_t nNowMs, uint8_t* pbOut, size_t cbOutMax, size_t* pcbOut, PeerPath* pTo);
     // When Poll has something to do next (a request, or noticing expiry);
     // UINT64_MAX while nothing is selected or after consent expired.
     uint64_t NextPollMs() const;
-    // True when nothing valid came from the selected address for 30 s: a
+    // True when nothing valid came by the selected path for 30 s: a
     // response to our request or a valid request. Final: the session is to
     // be closed. False while nothing is selected.
     bool ConsentExpired(uint64_t nNowMs) const;
 
-    // The address media goes to; null until the peer nominates one.
-    const NetAddress* Selected() const { return m_bSelected ? &m_selected : nullptr; }
+    // The path media goes by; null until the peer nominates one.
+    const PeerPath* Selected() const { return m_bSelected ? &m_selected : nullptr; }
+    // The paths valid checks came by, c_cRemotesMax at most: one past the
+    // bound is still answered and can be selected, only not listed.
     const std::vector<IceRemote>& Remotes() const { return m_remotes; }
     const IceCounters& Counters() const { return m_counters; }
     uint64_t Tiebreaker() const { return m_nTiebreaker; }
@@ -104,14 +120,15 @@ private:
     {
         bool bUsed = false;
         uint8_t rgbTransactionId[c_cbStunTransactionId] = {};
-        NetAddress to;
+        PeerPath to;
     };
 
-    IceResult OnRequest(const StunMessage& request, const NetAddress& from, uint64_t nNowMs, uint8_t* pbOut,
+    IceResult OnRequest(const StunMessage& request, const PeerPath& from, uint64_t nNowMs, uint8_t* pbOut,
                         size_t cbOutMax, size_t* pcbOut);
-    IceResult OnResponse(const StunMessage& response, const NetAddress& from, uint64_t nNowMs);
+    IceResult OnResponse(const StunMessage& response, const PeerPath& from, uint64_t nNowMs);
     IceResult Drop(IceDrop drop);
-    void Learn(const NetAddress& address, uint32_t nPriority, bool bPeerReflexive);
+    // A path a valid check came by, with the PRIORITY it claimed.
+    void Learn(const PeerPath& path, uint32_t nPriority);
     uint64_t NextInterval();
 
     const std::string m_localPwd;
@@ -120,9 +137,10 @@ private:
     const std::string m_consentUsername; // "remote:local", ours
     IceRandom m_random;
     uint64_t m_nTiebreaker = 0;
+    std::vector<IceCandidate> m_signalled;
     std::vector<IceRemote> m_remotes;
     bool m_bSelected = false;
-    NetAddress m_selected;
+    PeerPath m_selected;
     uint64_t m_nLastValidMs = 0;
     uint64_t m_nNextConsentMs = 0;
     bool m_bExpired = false;

@@ -56,6 +56,24 @@ size_t WriteSdesCname(uint32_t nSsrc, const std::string& cname, uint8_t* pb)
     return cb;
 }
 
+// What checks may come from: the section's UDP candidates of component 1
+// (RTCP is multiplexed) whose address is an IP literal.
+std::vector<IceCandidate> RemoteCandidatesOf(const SdpMedia& media)
+{
+    std::vector<IceCandidate> candidates;
+    for (const SdpCandidate& candidate : media.candidates)
+    {
+        IceCandidate remote;
+        if (candidate.transport != "udp" || candidate.nComponent != 1 ||
+            !ParseIpAddress(candidate.address, &remote.address))
+            continue;
+        remote.address.nPort = candidate.nPort;
+        remote.nPriority = candidate.nPriority;
+        candidates.push_back(remote);
+    }
+    return candidates;
+}
+
 } // namespace
 
 PeerConfig MakePeerConfig(const SdpSession& offer, const AnswerParameters& parameters, const SdpAnswer& answer,
@@ -72,11 +90,21 @@ PeerConfig MakePeerConfig(const SdpSession& offer, const AnswerParameters& param
     config.cname = parameters.cname;
     config.nVideoSsrc = parameters.nVideoSsrc;
     config.nAudioSsrc = parameters.nAudioSsrc;
-    for (const AnsweredMedia& media : answer.media)
+    bool bTransport = false;
+    for (size_t i = 0; i < answer.media.size(); i++)
     {
-        if (media.kind == "video" && media.codec != EMediaCodec::None)
+        const AnsweredMedia& media = answer.media[i];
+        const bool bAccepted = media.codec != EMediaCodec::None;
+        // Accepted sections are bundled: the first one's candidates are the
+        // transport's.
+        if (bAccepted && !bTransport && i < offer.media.size())
+        {
+            config.remoteCandidates = RemoteCandidatesOf(offer.media[i]);
+            bTransport = true;
+        }
+        if (media.kind == "video" && bAccepted)
             config.video = media;
-        else if (media.kind == "audio" && media.codec != EMediaCodec::None)
+        else if (media.kind == "audio" && bAccepted)
             config.audio = media;
         else if (!media.rejection.empty())
             pRejections->push_back(media.kind + ": " + media.rejection);
@@ -106,6 +134,8 @@ RtcPeer::RtcPeer(const PeerConfig& config, const DtlsCertificate& certificate, c
                                      config.remoteFingerprint, *this, &m_endReason);
     if (m_spDtls == nullptr)
         m_state = PeerState::Failed;
+    for (const IceCandidate& candidate : config.remoteCandidates)
+        m_ice.AddRemoteCandidate(candidate.address, candidate.nPriority);
     if (config.video.codec != EMediaCodec::None)
         m_spVideo = std::make_unique<RtpSender>(config.nVideoSsrc, static_cast<uint8_t>(config.video.nPayloadType),
                                                 ClockRateOf(config.video.codec), PacketizerOf(config.video.codec),
@@ -120,24 +150,34 @@ RtcPeer::RtcPeer(const PeerConfig& config, const DtlsCertificate& certificate, c
 
 RtcPeer::~RtcPeer() = default;
 
-bool RtcPeer::Knows(const NetAddress& address) const
+bool RtcPeer::Knows(const PeerPath& path) const
 {
+    // The selected path even when past the agent's list.
+    const PeerPath* pSelected = m_ice.Selected();
+    if (pSelected != nullptr && *pSelected == path)
+        return true;
     for (const IceRemote& remote : m_ice.Remotes())
     {
-        if (remote.address == address)
+        if (remote.path == path)
             return true;
     }
     return false;
 }
 
-void RtcPeer::Receive(const uint8_t* pb, size_t cb, const NetAddress& from, uint64_t nNowMs, PeerEvents* pEvents)
+void RtcPeer::SetRelayAddress(uint8_t nRelay, const NetAddress& relayed)
+{
+    if (nRelay >= 1 && nRelay <= c_cRelaysMax)
+        m_rgRelayed[nRelay - 1] = relayed;
+}
+
+void RtcPeer::Receive(const uint8_t* pb, size_t cb, const PeerPath& from, uint64_t nNowMs, PeerEvents* pEvents)
 {
     if (HasEnded() || cb == 0)
         return;
     if (pb[0] <= 3)
         ReceiveStun(pb, cb, from, nNowMs, pEvents);
     else if (!Knows(from))
-        return; // only addresses that passed a check may speak DTLS or RTCP
+        return; // only paths that passed a check may carry DTLS or RTCP
     else if (IsDtls(pb[0]))
         ReceiveDtls(pb, cb, from, nNowMs, pEvents);
     else if (IsRtpOrRtcp(pb[0]) && IsRtcp(pb, cb) && m_state == PeerState::Connected && cb <= sizeof(m_rgbWork))
@@ -150,7 +190,7 @@ void RtcPeer::Receive(const uint8_t* pb, size_t cb, const NetAddress& from, uint
     }
 }
 
-void RtcPeer::ReceiveStun(const uint8_t* pb, size_t cb, const NetAddress& from, uint64_t nNowMs,
+void RtcPeer::ReceiveStun(const uint8_t* pb, size_t cb, const PeerPath& from, uint64_t nNowMs,
                           PeerEvents* pEvents)
 {
     size_t cbOut = 0;
@@ -168,7 +208,7 @@ void RtcPeer::ReceiveStun(const uint8_t* pb, size_t cb, const NetAddress& from, 
     }
 }
 
-void RtcPeer::ReceiveDtls(const uint8_t* pb, size_t cb, const NetAddress& from, uint64_t nNowMs,
+void RtcPeer::ReceiveDtls(const uint8_t* pb, size_t cb, const PeerPath& from, uint64_t nNowMs,
                           PeerEvents* pEvents)
 {
     m_dtlsFrom = from;
@@ -226,7 +266,7 @@ void RtcPeer::OnTimer(uint64_t nNowMs, PeerEvents* pEvents)
         return;
     }
     size_t cbOut = 0;
-    NetAddress to;
+    PeerPath to;
     if (m_ice.Poll(nNowMs, m_rgbWork, sizeof(m_rgbWork), &cbOut, &to))
         m_output.SendTo(to, m_rgbWork, cbOut);
     if (m_state == PeerState::Handshaking && nNowMs >= m_spDtls->NextTimeoutMs())
@@ -331,7 +371,7 @@ bool RtcPeer::Protect(uint8_t* pb, size_t cb, size_t cbCapacity, size_t* pcbProt
 
 void RtcPeer::Send(const uint8_t* pb, size_t cb)
 {
-    const NetAddress* pSelected = m_ice.Selected();
+    const PeerPath* pSelected = m_ice.Selected();
     if (pSelected != nullptr)
         m_output.SendTo(*pSelected, pb, cb);
 }
@@ -395,8 +435,19 @@ PeerFigures RtcPeer::Figures() const
 {
     PeerFigures figures;
     figures.state = m_state;
-    if (const NetAddress* pSelected = m_ice.Selected())
-        figures.pair = AddressText(m_local) + " -> " + AddressText(*pSelected);
+    if (const PeerPath* pSelected = m_ice.Selected())
+    {
+        const uint8_t nRelay = pSelected->nRelay;
+        figures.bRelayed = nRelay != 0;
+        std::string local = AddressText(m_local);
+        if (figures.bRelayed)
+        {
+            // A relay the owner never described is named by its number.
+            const bool bKnown = nRelay <= c_cRelaysMax && m_rgRelayed[nRelay - 1].nFamily != 0;
+            local = "relay " + (bKnown ? AddressText(m_rgRelayed[nRelay - 1]) : std::to_string(nRelay));
+        }
+        figures.pair = local + " -> " + AddressText(pSelected->remote);
+    }
     for (const RtpSender* pSender : {m_spVideo.get(), m_spAudio.get()})
     {
         if (pSender == nullptr)

@@ -3,7 +3,11 @@
 // from it, the media sent as RTP, and the client's RTCP read (reports,
 // picture loss, NACKs). It owns no socket, thread or clock: datagrams and
 // the time come in, datagrams go out through IPeerOutput, and what the
-// owner must act on comes back as PeerEvents.
+// owner must act on comes back as PeerEvents. Each datagram comes with its
+// path: the client's address and which of our candidates it reached (the
+// host socket or one of the session's TURN relays); answers go back by the
+// path they came, DTLS by the path the client's came, media by the
+// nominated one.
 #pragma once
 
 #include <cstdint>
@@ -12,6 +16,7 @@
 
 #include "rtc/DtlsTransport.h"
 #include "rtc/IceAgent.h"
+#include "rtc/PeerPath.h"
 #include "rtc/Rtcp.h"
 #include "rtc/RtpSender.h"
 #include "rtc/SdpAnswer.h"
@@ -22,7 +27,7 @@ namespace rtc {
 class IPeerOutput
 {
 public:
-    virtual void SendTo(const NetAddress& to, const uint8_t* pb, size_t cb) = 0;
+    virtual void SendTo(const PeerPath& to, const uint8_t* pb, size_t cb) = 0;
 
 protected:
     ~IPeerOutput() = default;
@@ -60,19 +65,25 @@ struct PeerConfig
     AnsweredMedia audio;
     uint32_t nVideoSsrc = 0;
     uint32_t nAudioSsrc = 0;
+    std::vector<IceCandidate> remoteCandidates; // the client's, as its offer signalled them
 };
 
 // The peer of an answered offer: the client's credentials and fingerprint
 // (the first section's or the session's; bundled sections share them),
-// the accepted sections, our SSRCs. *pRejections gets "kind: reason" for
-// each section not answered.
+// the accepted sections, our SSRCs, and the UDP candidates of component 1
+// with an IP address of the first accepted section (mDNS names are not
+// resolved: such a client's checks make its address known).
+// *pRejections gets "kind: reason" for each section not answered.
 PeerConfig MakePeerConfig(const SdpSession& offer, const AnswerParameters& parameters, const SdpAnswer& answer,
                           std::vector<std::string>* pRejections);
 
 struct PeerFigures
 {
     PeerState state = PeerState::Checking;
-    std::string pair;            // "local -> remote" of the selected pair, or empty
+    // "local -> remote" of the selected pair, "relay local -> remote" when
+    // it is relayed; empty until one is selected.
+    std::string pair;
+    bool bRelayed = false;
     uint32_t nPacketsSent = 0;
     uint64_t nBytesSent = 0;
     int32_t nPacketsLost = 0;    // as the client's reports count them
@@ -100,10 +111,14 @@ public:
 
     PeerState State() const { return m_state; }
     bool HasEnded() const { return m_state == PeerState::Closed || m_state == PeerState::Failed; }
-    // Whether a datagram from this address belongs to this peer.
-    bool Knows(const NetAddress& address) const;
+    // Whether a datagram by this path belongs to this peer: a valid check
+    // came by it.
+    bool Knows(const PeerPath& path) const;
+    // Our address on relay nRelay (1..c_cRelaysMax; others are ignored),
+    // for the figures.
+    void SetRelayAddress(uint8_t nRelay, const NetAddress& relayed);
 
-    void Receive(const uint8_t* pb, size_t cb, const NetAddress& from, uint64_t nNowMs, PeerEvents* pEvents);
+    void Receive(const uint8_t* pb, size_t cb, const PeerPath& from, uint64_t nNowMs, PeerEvents* pEvents);
     // Consent, handshake retransmission and sender reports.
     void OnTimer(uint64_t nNowMs, PeerEvents* pEvents);
     uint64_t NextTimerMs() const;
@@ -122,7 +137,7 @@ public:
     void SentTotals(uint32_t* pnPackets, uint64_t* pcbBytes) const;
 
 private:
-    // IDatagramSink: DTLS records go to where the client's came from.
+    // IDatagramSink: DTLS records go back by the path the client's came.
     void SendDatagram(const uint8_t* pb, size_t cb) override;
     // IRtpPacketOut
     bool Protect(uint8_t* pb, size_t cb, size_t cbCapacity, size_t* pcbProtected) override;
@@ -133,8 +148,8 @@ private:
     void OnFullIntraRequest(uint32_t nMediaSsrc) override;
     void OnNack(uint32_t nMediaSsrc, uint16_t nSequence) override;
 
-    void ReceiveStun(const uint8_t* pb, size_t cb, const NetAddress& from, uint64_t nNowMs, PeerEvents* pEvents);
-    void ReceiveDtls(const uint8_t* pb, size_t cb, const NetAddress& from, uint64_t nNowMs, PeerEvents* pEvents);
+    void ReceiveStun(const uint8_t* pb, size_t cb, const PeerPath& from, uint64_t nNowMs, PeerEvents* pEvents);
+    void ReceiveDtls(const uint8_t* pb, size_t cb, const PeerPath& from, uint64_t nNowMs, PeerEvents* pEvents);
     void ReceiveRtcp(uint8_t* pb, size_t cb);
     void OnDtlsEvent(EDtlsEvent event, PeerEvents* pEvents);
     void End(PeerState state, const std::string& reason, PeerEvents* pEvents);
@@ -145,6 +160,7 @@ private:
 
     PeerConfig m_config;
     NetAddress m_local;
+    NetAddress m_rgRelayed[c_cRelaysMax]; // family 0: not told
     IPeerOutput& m_output;
     IceAgent m_ice;
     std::unique_ptr<DtlsTransport> m_spDtls; // null when it could not be made: Failed
@@ -152,7 +168,7 @@ private:
     std::unique_ptr<RtpSender> m_spVideo;
     std::unique_ptr<RtpSender> m_spAudio;
     PeerState m_state = PeerState::Checking;
-    NetAddress m_dtlsFrom;      // where the client's DTLS records come from
+    PeerPath m_dtlsFrom;        // the path the client's DTLS records come by
     bool m_bDtlsFrom = false;
     bool m_bDtlsStarted = false;
     uint64_t m_nNextReportMs = 0;

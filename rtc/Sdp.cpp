@@ -44,6 +44,18 @@ bool ReadNumber(const std::string& s, uint32_t nMax, uint32_t* pn)
     return true;
 }
 
+// An IP address or a host name as a candidate gives it; a zone may follow
+// an IPv6 address.
+bool IsCandidateAddress(const std::string& s)
+{
+    if (s.empty() || s.size() > 255)
+        return false;
+    return std::all_of(s.begin(), s.end(), [](char ch) {
+        return (ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z') || (ch >= '0' && ch <= '9') || ch == '.' ||
+               ch == '-' || ch == ':' || ch == '%' || ch == '_';
+    });
+}
+
 std::vector<std::string> Split(const std::string& s, char chSeparator)
 {
     std::vector<std::string> parts;
@@ -87,6 +99,7 @@ private:
     bool Attribute(const std::string& value);
     bool Fingerprint(const std::string& value, std::string* pHash, std::vector<uint8_t>* pBytes);
     bool Rtpmap(const std::string& value);
+    bool Candidate(const std::string& value);
     bool PayloadAttribute(const std::string& value, std::string* pRest, int* pnPayloadType, bool bStar);
     SdpMedia* Media() { return m_pSession->media.empty() ? nullptr : &m_pSession->media.back(); }
 
@@ -268,6 +281,56 @@ bool CSdpReader::Rtpmap(const std::string& value)
     return true;
 }
 
+bool CSdpReader::Candidate(const std::string& value)
+{
+    SdpMedia& media = *Media();
+    if (media.candidates.size() >= SdpLimits::c_cCandidates)
+        return Fail("more than " + std::to_string(SdpLimits::c_cCandidates) + " a=candidate in a media section");
+    // foundation component transport priority address port "typ" type,
+    // then extensions as name and value.
+    const std::vector<std::string> fields = Split(value, ' ');
+    if (fields.size() < 8 || fields[6] != "typ")
+        return Fail("a=candidate is foundation, component, transport, priority, address, port, typ and type");
+    SdpCandidate candidate;
+    candidate.foundation = fields[0];
+    if (candidate.foundation.empty() || candidate.foundation.size() > 32 ||
+        !std::all_of(candidate.foundation.begin(), candidate.foundation.end(), IsIceChar))
+        return Fail("a=candidate foundation is 1 to 32 ICE characters");
+    if (!ReadNumber(fields[1], 256, &candidate.nComponent) || candidate.nComponent == 0)
+        return Fail("a=candidate component is a number from 1 to 256");
+    if (!IsToken(fields[2]))
+        return Fail("a=candidate transport is not a token");
+    candidate.transport = Lower(fields[2]);
+    if (!ReadNumber(fields[3], UINT32_MAX, &candidate.nPriority))
+        return Fail("a=candidate priority is not a number from 0 to 4294967295");
+    if (!IsCandidateAddress(fields[4]))
+        return Fail("a=candidate address is not an IP address or a host name");
+    candidate.address = fields[4];
+    uint32_t nPort = 0;
+    if (!ReadNumber(fields[5], 65535, &nPort))
+        return Fail("a=candidate port is not a port number");
+    candidate.nPort = static_cast<uint16_t>(nPort);
+    candidate.type = fields[7];
+    if (candidate.type != "host" && candidate.type != "srflx" && candidate.type != "prflx" &&
+        candidate.type != "relay")
+        return Fail("a=candidate type is host, srflx, prflx or relay");
+    if ((fields.size() - 8) % 2 != 0)
+        return Fail("a=candidate extension without a value");
+    for (size_t i = 8; i < fields.size(); i += 2)
+    {
+        const std::string& name = fields[i];
+        const std::string& extension = fields[i + 1];
+        if (!IsToken(name) || extension.empty())
+            return Fail("a=candidate extension is a name and a value");
+        if (name == "raddr" && !IsCandidateAddress(extension))
+            return Fail("a=candidate raddr is not an IP address or a host name");
+        if (name == "rport" && !ReadNumber(extension, 65535, &nPort))
+            return Fail("a=candidate rport is not a port number");
+    }
+    media.candidates.push_back(std::move(candidate));
+    return true;
+}
+
 bool CSdpReader::Attribute(const std::string& value)
 {
     size_t iColon = value.find(':');
@@ -327,6 +390,10 @@ bool CSdpReader::Attribute(const std::string& value)
     else if (name == "rtpmap")
     {
         return Rtpmap(arg);
+    }
+    else if (name == "candidate")
+    {
+        return Candidate(arg);
     }
     else if (name == "fmtp" || name == "rtcp-fb")
     {

@@ -1,10 +1,11 @@
 // Session descriptions (RFC 8866) as WebRTC offers use them (RFC 8829):
 // the session and its media sections with what the answerer needs: ICE
 // credentials, the DTLS fingerprint and role, the bundle group, direction,
-// rtcp-mux and each payload type's codec, format parameters and feedback.
-// The reader is bounded and refuses rather than guesses: a line it cannot
-// read is an error with its number, not skipped. Lines it does not need
-// (extmap, ssrc, candidates...) are checked for form and otherwise left.
+// rtcp-mux, each payload type's codec, format parameters and feedback, and
+// the ICE candidates. The reader is bounded and refuses rather than
+// guesses: a line it cannot read is an error with its number, not skipped.
+// Lines it does not need (extmap, ssrc, end-of-candidates...) are checked
+// for form and otherwise left.
 #pragma once
 
 #include <cstddef>
@@ -24,6 +25,19 @@ struct SdpCodec
     std::vector<std::string> rtcpFb; // each a=rtcp-fb value, e.g. "nack pli"
 };
 
+// One a=candidate of a media section (RFC 8839, 5.1); its extensions
+// (raddr, rport, generation...) are checked for form only.
+struct SdpCandidate
+{
+    std::string foundation;
+    uint32_t nComponent = 0;  // 1: RTP, and RTCP when multiplexed
+    std::string transport;    // lower case: "udp", "tcp"
+    uint32_t nPriority = 0;
+    std::string address;      // an IP address or a name (mDNS's "x.local"), as written
+    uint16_t nPort = 0;
+    std::string type;         // "host", "srflx", "prflx" or "relay"
+};
+
 struct SdpMedia
 {
     std::string kind;         // "audio", "video", "application", ...
@@ -39,6 +53,7 @@ struct SdpMedia
     std::string direction;    // "sendrecv" (the default), "recvonly", "sendonly", "inactive"
     bool bRtcpMux = false;
     std::vector<SdpCodec> codecs; // the formats that have an a=rtpmap
+    std::vector<SdpCandidate> candidates; // in the offer's order
 
     const SdpCodec* Codec(int nPayloadType) const;
 };
@@ -63,6 +78,7 @@ struct SdpLimits
     static constexpr size_t c_cMedia = 16;
     static constexpr size_t c_cFormats = 128;
     static constexpr size_t c_cFeedback = 16; // a=rtcp-fb per payload type
+    static constexpr size_t c_cCandidates = 32; // a=candidate per media section
 };
 
 // Reads pszText (cbText bytes, not terminated). On failure returns false and

@@ -1,7 +1,7 @@
 // The controlled ICE agent against a browser's checks: valid ones answered
 // with the source's address and our integrity, the rest dropped by reason,
-// nomination selecting the address media goes to, and consent kept only
-// while the selected address answers.
+// nomination selecting the path media goes by (the address, and our host
+// socket or a relay), and consent kept only while that path answers.
 #include <gtest/gtest.h>
 
 #include "rtc/IceAgent.h"
@@ -115,7 +115,7 @@ class IceAgentTest : public testing::Test
 protected:
     IceAgentTest() : agent(c_szLocalUfrag, c_szLocalPwd, c_szRemoteUfrag, c_szRemotePwd, SeededRandom(7)) {}
 
-    rtc::IceResult Receive(const Bytes& bytes, const rtc::NetAddress& from, uint64_t nNowMs,
+    rtc::IceResult Receive(const Bytes& bytes, const rtc::PeerPath& from, uint64_t nNowMs,
                            size_t cbOutMax = rtc::c_cbIceMessageMax)
     {
         return agent.Receive(bytes.data(), bytes.size(), from, nNowMs, rgbOut, cbOutMax, &cbOut);
@@ -163,7 +163,7 @@ TEST_F(IceAgentTest, ValidCheckIsAnsweredWithItsSource)
     }
     EXPECT_EQ(2u, agent.Counters().cAnswered);
     ASSERT_EQ(2u, agent.Remotes().size());
-    EXPECT_TRUE(agent.Remotes()[0].address == c_addressA);
+    EXPECT_TRUE(agent.Remotes()[0].path == c_addressA);
     EXPECT_TRUE(agent.Remotes()[0].bPeerReflexive);
     EXPECT_EQ(1853824767u, agent.Remotes()[0].nPriority);
     EXPECT_EQ(nullptr, agent.Selected());
@@ -177,6 +177,32 @@ TEST_F(IceAgentTest, SignalledCandidateIsNotPeerReflexive)
     ASSERT_EQ(1u, agent.Remotes().size());
     EXPECT_FALSE(agent.Remotes()[0].bPeerReflexive);
     EXPECT_EQ(2122260223u, agent.Remotes()[0].nPriority);
+}
+
+// A signalled address is no discovery by any of our candidates it reaches;
+// one signalled only after its check stops being one.
+TEST_F(IceAgentTest, ASignalledAddressIsNotPeerReflexiveOnAnyPath)
+{
+    agent.AddRemoteCandidate(c_addressA, 2122260223);
+    ASSERT_EQ(rtc::IceResult::Answered, Receive(Check().Write(), rtc::PeerPath(c_addressA, 1), 0));
+    ASSERT_EQ(rtc::IceResult::Answered, Receive(Check().Write(), c_addressA, 0));
+    ASSERT_EQ(rtc::IceResult::Answered, Receive(Check().Write(), rtc::PeerPath(c_addressB, 1), 0));
+    ASSERT_EQ(3u, agent.Remotes().size());
+    const rtc::IceRemote& relayedA = agent.Remotes()[0];
+    const rtc::IceRemote& directA = agent.Remotes()[1];
+    const rtc::IceRemote& relayedB = agent.Remotes()[2];
+    EXPECT_TRUE(relayedA.path == rtc::PeerPath(c_addressA, 1));
+    EXPECT_TRUE(directA.path == rtc::PeerPath(c_addressA, 0));
+    for (const rtc::IceRemote* pRemote : {&relayedA, &directA})
+    {
+        EXPECT_FALSE(pRemote->bPeerReflexive);
+        EXPECT_EQ(2122260223u, pRemote->nPriority);
+    }
+    EXPECT_TRUE(relayedB.bPeerReflexive);
+    EXPECT_EQ(1853824767u, relayedB.nPriority);
+    agent.AddRemoteCandidate(c_addressB, 1686052607);
+    EXPECT_FALSE(relayedB.bPeerReflexive);
+    EXPECT_EQ(1686052607u, relayedB.nPriority);
 }
 
 // Each spoilt check (all nominating) is dropped silently under its reason,
@@ -253,6 +279,53 @@ TEST_F(IceAgentTest, NominationSelects)
     EXPECT_EQ(2u, agent.Remotes().size());
 }
 
+// The same address directly and by a relay are two pairs: each answered
+// with the address, listed on its own, and selected only by its own
+// nomination.
+TEST_F(IceAgentTest, AnAddressByARelayIsAnotherPair)
+{
+    const rtc::PeerPath direct(c_addressA);
+    const rtc::PeerPath relay1(c_addressA, 1);
+    const rtc::PeerPath relay2(c_addressA, 2);
+    const struct
+    {
+        const char* pszName;
+        bool bNominates;
+        rtc::PeerPath from;
+        rtc::IceResult result;
+        const rtc::PeerPath* pSelected; // afterwards
+    } rgSteps[] = {
+        {"a check by relay 1", false, relay1, rtc::IceResult::Answered, nullptr},
+        {"a check direct", false, direct, rtc::IceResult::Answered, nullptr},
+        {"a nomination by relay 1", true, relay1, rtc::IceResult::Selected, &relay1},
+        {"it again", true, relay1, rtc::IceResult::Answered, &relay1},
+        {"a check direct, selecting nothing", false, direct, rtc::IceResult::Answered, &relay1},
+        {"a nomination direct", true, direct, rtc::IceResult::Selected, &direct},
+        {"a nomination by relay 2", true, relay2, rtc::IceResult::Selected, &relay2},
+    };
+    uint64_t nNowMs = 0;
+    for (const auto& step : rgSteps)
+    {
+        SCOPED_TRACE(step.pszName);
+        Check check;
+        check.bUseCandidate = step.bNominates;
+        ASSERT_EQ(step.result, Receive(check.Write(), step.from, nNowMs += 10));
+        rtc::StunMessage answer;
+        ASSERT_TRUE(ReadOut(&answer));
+        rtc::NetAddress mapped;
+        ASSERT_TRUE(rtc::ReadStunXorMappedAddress(answer, &mapped));
+        EXPECT_TRUE(mapped == c_addressA);
+        if (step.pSelected == nullptr)
+            EXPECT_EQ(nullptr, agent.Selected());
+        else
+            EXPECT_TRUE(agent.Selected() != nullptr && *agent.Selected() == *step.pSelected);
+    }
+    ASSERT_EQ(3u, agent.Remotes().size());
+    EXPECT_TRUE(agent.Remotes()[0].path == relay1);
+    EXPECT_TRUE(agent.Remotes()[1].path == direct);
+    EXPECT_TRUE(agent.Remotes()[2].path == relay2);
+}
+
 // Both sides claiming controlled: 487, with our integrity, and the
 // nomination in it not taken.
 TEST_F(IceAgentTest, RoleConflictIsAnswered487)
@@ -286,7 +359,7 @@ TEST_F(IceAgentTest, ConsentRequestIsDueAboutEveryFiveSeconds)
         ASSERT_LE(nDueMs, nPreviousMs + 6000);
         nShortestMs = std::min(nShortestMs, nDueMs - nPreviousMs);
         nLongestMs = std::max(nLongestMs, nDueMs - nPreviousMs);
-        rtc::NetAddress to;
+        rtc::PeerPath to;
         ASSERT_FALSE(agent.Poll(nDueMs - 1, rgbOut, sizeof(rgbOut), &cbOut, &to));
         ASSERT_TRUE(agent.Poll(nDueMs, rgbOut, sizeof(rgbOut), &cbOut, &to));
         EXPECT_TRUE(to == c_addressA);
@@ -316,7 +389,7 @@ TEST_F(IceAgentTest, ConsentRequestIsDueAboutEveryFiveSeconds)
 
 TEST_F(IceAgentTest, NothingToPollBeforeNomination)
 {
-    rtc::NetAddress to;
+    rtc::PeerPath to;
     EXPECT_FALSE(agent.Poll(60000, rgbOut, sizeof(rgbOut), &cbOut, &to));
     EXPECT_FALSE(agent.ConsentExpired(60000));
     EXPECT_EQ(UINT64_MAX, agent.NextPollMs());
@@ -324,7 +397,7 @@ TEST_F(IceAgentTest, NothingToPollBeforeNomination)
 
 // Two minutes after nomination at 0, polling as a network thread does and
 // the peer behaving as named: consent lasts exactly while something valid
-// comes from the selected address within 30 s.
+// comes by the selected path within 30 s, and requests go by it.
 TEST_F(IceAgentTest, ConsentExpiresOnlyWithoutValidTrafficFromTheSelected)
 {
     enum class Peer
@@ -344,6 +417,8 @@ TEST_F(IceAgentTest, ConsentExpiresOnlyWithoutValidTrafficFromTheSelected)
         Peer peer;
         uint64_t nExpiresMs; // UINT64_MAX: never
         rtc::IceDrop drop;   // what the agent makes of the answers
+        rtc::PeerPath nominated = c_addressA;
+        rtc::PeerPath elsewhere = c_addressB;
     } rgCases[] = {
         {"silent", Peer::Silent, 30000, rtc::IceDrop::Count},
         {"answers", Peer::Answers, UINT64_MAX, rtc::IceDrop::Count},
@@ -353,6 +428,16 @@ TEST_F(IceAgentTest, ConsentExpiresOnlyWithoutValidTrafficFromTheSelected)
         {"answers from elsewhere", Peer::AnswersFromElsewhere, 30000, rtc::IceDrop::StrayResponse},
         {"keeps checking", Peer::KeepsChecking, UINT64_MAX, rtc::IceDrop::Count},
         {"checks from elsewhere", Peer::ChecksFromElsewhere, 30000, rtc::IceDrop::Count},
+        // The same address by another of our candidates is elsewhere too.
+        {"answers by relay 1", Peer::Answers, UINT64_MAX, rtc::IceDrop::Count, rtc::PeerPath(c_addressA, 1)},
+        {"keeps checking by relay 1", Peer::KeepsChecking, UINT64_MAX, rtc::IceDrop::Count,
+         rtc::PeerPath(c_addressA, 1)},
+        {"answers directly what went by relay 1", Peer::AnswersFromElsewhere, 30000, rtc::IceDrop::StrayResponse,
+         rtc::PeerPath(c_addressA, 1), c_addressA},
+        {"checks directly, nominated by relay 1", Peer::ChecksFromElsewhere, 30000, rtc::IceDrop::Count,
+         rtc::PeerPath(c_addressA, 1), c_addressA},
+        {"answers by relay 2 what went by relay 1", Peer::AnswersFromElsewhere, 30000, rtc::IceDrop::StrayResponse,
+         rtc::PeerPath(c_addressA, 1), rtc::PeerPath(c_addressA, 2)},
     };
     for (const auto& test : rgCases)
     {
@@ -362,7 +447,7 @@ TEST_F(IceAgentTest, ConsentExpiresOnlyWithoutValidTrafficFromTheSelected)
         uint8_t rgb[rtc::c_cbIceMessageMax];
         size_t cb = 0;
         ASSERT_EQ(rtc::IceResult::Selected,
-                  session.Receive(nomination.data(), nomination.size(), c_addressA, 0, rgb, sizeof(rgb), &cb));
+                  session.Receive(nomination.data(), nomination.size(), test.nominated, 0, rgb, sizeof(rgb), &cb));
         uint64_t nExpiredMs = UINT64_MAX;
         Bytes previous;
         for (uint64_t nNowMs = 100; nNowMs <= 120000 && nExpiredMs == UINT64_MAX; nNowMs += 100)
@@ -375,31 +460,32 @@ TEST_F(IceAgentTest, ConsentExpiresOnlyWithoutValidTrafficFromTheSelected)
             if (nNowMs % 10000 == 0 && (test.peer == Peer::KeepsChecking || test.peer == Peer::ChecksFromElsewhere))
             {
                 const Bytes check = Check().Write();
-                const rtc::NetAddress from = test.peer == Peer::KeepsChecking ? c_addressA : c_addressB;
+                const rtc::PeerPath from = test.peer == Peer::KeepsChecking ? test.nominated : test.elsewhere;
                 ASSERT_EQ(rtc::IceResult::Answered,
                           session.Receive(check.data(), check.size(), from, nNowMs, rgb, sizeof(rgb), &cb));
             }
-            rtc::NetAddress to;
+            rtc::PeerPath to;
             if (session.NextPollMs() > nNowMs || !session.Poll(nNowMs, rgb, sizeof(rgb), &cb, &to))
                 continue;
+            EXPECT_TRUE(to == test.nominated);
             const Bytes request(rgb, rgb + cb);
             Bytes answer;
-            rtc::NetAddress from = to;
+            rtc::PeerPath from = to;
             switch (test.peer)
             {
-            case Peer::Answers: answer = Answer(request, to); break;
+            case Peer::Answers: answer = Answer(request, to.remote); break;
             case Peer::AnswersLate:
                 if (!previous.empty())
-                    answer = Answer(previous, to);
+                    answer = Answer(previous, to.remote);
                 previous = request;
                 break;
-            case Peer::AnswersWithErrors: answer = Answer(request, to, rtc::StunClass::Error); break;
+            case Peer::AnswersWithErrors: answer = Answer(request, to.remote, rtc::StunClass::Error); break;
             case Peer::AnswersWithAWrongKey:
-                answer = Answer(request, to, rtc::StunClass::Success, c_szLocalPwd);
+                answer = Answer(request, to.remote, rtc::StunClass::Success, c_szLocalPwd);
                 break;
             case Peer::AnswersFromElsewhere:
-                answer = Answer(request, to);
-                from = c_addressB;
+                answer = Answer(request, to.remote);
+                from = test.elsewhere;
                 break;
             default: break;
             }
@@ -418,17 +504,17 @@ TEST_F(IceAgentTest, ConsentExpiresOnlyWithoutValidTrafficFromTheSelected)
             continue;
         // Expiry is final: checks are still answered, but neither the
         // selected address nor a new nomination revives it.
-        for (const rtc::NetAddress& from : {c_addressA, c_addressB})
+        for (const rtc::PeerPath& from : {test.nominated, test.elsewhere})
         {
             EXPECT_EQ(rtc::IceResult::Answered, session.Receive(nomination.data(), nomination.size(), from,
                                                                 nExpiredMs + 1000, rgb, sizeof(rgb), &cb));
         }
-        EXPECT_TRUE(*session.Selected() == c_addressA);
+        EXPECT_TRUE(*session.Selected() == test.nominated);
         EXPECT_TRUE(session.ConsentExpired(nExpiredMs + 1000));
         // Requests went out while consent lasted, and none after.
         EXPECT_GE(session.Counters().cRequestsSent, 5u);
         EXPECT_LE(session.Counters().cRequestsSent, 7u);
-        rtc::NetAddress to;
+        rtc::PeerPath to;
         EXPECT_FALSE(session.Poll(nExpiredMs + 10000, rgb, sizeof(rgb), &cb, &to));
         EXPECT_EQ(UINT64_MAX, session.NextPollMs());
     }
@@ -440,7 +526,7 @@ TEST_F(IceAgentTest, NextPollCoversExpiry)
 {
     ASSERT_EQ(rtc::IceResult::Selected, Receive(Nomination().Write(), c_addressA, 0));
     uint64_t nNowMs = 0;
-    rtc::NetAddress to;
+    rtc::PeerPath to;
     while (agent.NextPollMs() != UINT64_MAX)
     {
         ASSERT_GE(agent.NextPollMs(), nNowMs);

@@ -15,14 +15,20 @@ namespace {
 const uint8_t c_rgbServer[4] = {127, 0, 0, 1};
 const uint8_t c_rgbClient[4] = {10, 213, 0, 1};
 
+struct CPeerDatagram
+{
+    rtc::PeerPath to;
+    std::vector<uint8_t> bytes;
+};
+
 class CQueueOutput : public rtc::IPeerOutput
 {
 public:
-    void SendTo(const rtc::NetAddress& to, const uint8_t* pb, size_t cb) override
+    void SendTo(const rtc::PeerPath& to, const uint8_t* pb, size_t cb) override
     {
         sent.push_back({to, std::vector<uint8_t>(pb, pb + cb)});
     }
-    std::vector<CRtcDatagram> sent;
+    std::vector<CPeerDatagram> sent;
 };
 
 // A VP8 key frame's first bytes (frame tag with the key-frame bit clear,
@@ -81,18 +87,18 @@ protected:
         for (int i = 0; i < 50; ++i)
         {
             std::vector<CRtcDatagram> toServer = m_client.TakeOutgoing();
-            std::vector<CRtcDatagram> toClient;
+            std::vector<CPeerDatagram> toClient;
             toClient.swap(m_output.sent);
             if (toServer.empty() && toClient.empty())
                 return;
             for (const CRtcDatagram& datagram : toServer)
-                m_spPeer->Receive(datagram.bytes.data(), datagram.bytes.size(), m_clientAddress, m_nNowMs, &m_events);
-            for (const CRtcDatagram& datagram : toClient)
+                m_spPeer->Receive(datagram.bytes.data(), datagram.bytes.size(), m_clientPath, m_nNowMs, &m_events);
+            for (const CPeerDatagram& datagram : toClient)
             {
                 // The n-th datagram to the client lost on the way, once.
                 if (m_nLoseToClient > 0 && --m_nLoseToClient == 0)
                     continue;
-                EXPECT_TRUE(datagram.to == m_clientAddress);
+                EXPECT_TRUE(datagram.to == m_clientPath) << rtc::PathText(datagram.to);
                 EXPECT_LE(datagram.bytes.size(), rtc::c_cbMaxDatagram);
                 m_client.Receive(datagram.bytes.data(), datagram.bytes.size(), m_server, m_nNowMs);
             }
@@ -126,6 +132,8 @@ protected:
 
     rtc::NetAddress m_server = rtc::NetAddress::V4(c_rgbServer, 50000);
     rtc::NetAddress m_clientAddress = rtc::NetAddress::V4(c_rgbClient, 40000);
+    // How the client's datagrams reach the peer, and so how its must go.
+    rtc::PeerPath m_clientPath = m_clientAddress;
     uint64_t m_nNowMs = 1000000;
     std::unique_ptr<rtc::DtlsCertificate> m_spCertificate;
     CQueueOutput m_output;
@@ -253,6 +261,39 @@ TEST_F(RtcPeerTest, G711GoesInPacketsOfTwentyMilliseconds)
     ASSERT_TRUE(m_spPeer->SendAudio(sound.data(), 160, 500000, m_nNowMs));
     Pump();
     EXPECT_EQ(nFirst + 400, m_client.Audio().nLastTimestamp) << "50 ms on, in 8 kHz units";
+}
+
+// A client whose checks and DTLS reach us through relay 1 is answered,
+// handshaken and sent media through it, and the figures name the relay;
+// its nomination arriving directly moves the session to the host pair.
+TEST_F(RtcPeerTest, ARelayedClientIsServedThroughItsRelay)
+{
+    const uint8_t rgbRelayed[4] = {127, 0, 0, 1};
+    m_clientPath = rtc::PeerPath(m_clientAddress, 1);
+    Open();
+    m_spPeer->SetRelayAddress(1, rtc::NetAddress::V4(rgbRelayed, 49152));
+    m_client.Check(m_nNowMs);
+    Pump();
+    ASSERT_TRUE(m_client.Connected()) << m_client.DtlsFailure();
+    std::vector<uint8_t> frame = Vp8KeyFrame(300);
+    ASSERT_TRUE(m_spPeer->SendVideo(frame.data(), frame.size(), 0, m_nNowMs));
+    Pump();
+    EXPECT_EQ(1u, m_client.Video().nKeyFrames);
+    rtc::PeerFigures figures = m_spPeer->Figures();
+    EXPECT_EQ("relay 127.0.0.1:49152 -> 10.213.0.1:40000", figures.pair);
+    EXPECT_TRUE(figures.bRelayed);
+    EXPECT_TRUE(m_spPeer->Knows(m_clientPath));
+    EXPECT_FALSE(m_spPeer->Knows(m_clientAddress)) << "the address never checked directly";
+
+    m_clientPath = m_clientAddress;
+    m_client.Check(m_nNowMs);
+    Pump();
+    ASSERT_TRUE(m_spPeer->SendVideo(frame.data(), frame.size(), 400000, m_nNowMs));
+    Pump();
+    EXPECT_EQ(2u, m_client.Video().nKeyFrames);
+    figures = m_spPeer->Figures();
+    EXPECT_EQ("127.0.0.1:50000 -> 10.213.0.1:40000", figures.pair);
+    EXPECT_FALSE(figures.bRelayed);
 }
 
 TEST_F(RtcPeerTest, OnlyAddressesThatPassedACheckAreHeard)

@@ -3,9 +3,11 @@
 // reason: the reader refuses rather than guesses.
 #include <gtest/gtest.h>
 
+#include "rtc/RtcPeer.h"
 #include "rtc/Sdp.h"
 
 #include <cstring>
+#include <iterator>
 #include <string>
 
 namespace {
@@ -142,6 +144,116 @@ TEST(SdpTest, SessionLevelAttributesAndStaticTypes)
     EXPECT_TRUE(rtc::CheckWebRtcOffer(session, &reason)) << reason;
 }
 
+// The offer with these lines after the first section's a=mid.
+std::string WithAudioLines(const std::string& lines)
+{
+    std::string offer(c_szOffer);
+    return offer.insert(offer.find("a=mid:0\r\n") + 9, lines);
+}
+
+// A browser's candidates as it writes them, each read field by field; the
+// extensions are only checked.
+TEST(SdpTest, ReadsCandidates)
+{
+    const struct
+    {
+        const char* pszLine;
+        rtc::SdpCandidate candidate;
+    } rgCases[] = {
+        {"a=candidate:1467250027 1 udp 2122260223 192.168.1.20 54400 typ host generation 0 network-id 1",
+         {"1467250027", 1, "udp", 2122260223, "192.168.1.20", 54400, "host"}},
+        {"a=candidate:842163049 1 udp 1686052607 203.0.113.7 61000 typ srflx raddr 192.168.1.20 rport 54400",
+         {"842163049", 1, "udp", 1686052607, "203.0.113.7", 61000, "srflx"}},
+        {"a=candidate:0 1 UDP 2122252543 4b2c1a5e-9d3f-4f6a-8c1e-2a7b3d9e0f11.local 50123 typ host",
+         {"0", 1, "udp", 2122252543, "4b2c1a5e-9d3f-4f6a-8c1e-2a7b3d9e0f11.local", 50123, "host"}},
+        {"a=candidate:2 1 TCP 2105524479 192.168.1.20 9 typ host tcptype active",
+         {"2", 1, "tcp", 2105524479, "192.168.1.20", 9, "host"}},
+        {"a=candidate:a+/Z 2 udp 41885438 2001:db8::5 3478 typ relay raddr 203.0.113.7 rport 61000",
+         {"a+/Z", 2, "udp", 41885438, "2001:db8::5", 3478, "relay"}},
+        {"a=candidate:5 1 udp 1845501695 192.168.1.20 54401 typ prflx",
+         {"5", 1, "udp", 1845501695, "192.168.1.20", 54401, "prflx"}},
+    };
+    std::string lines;
+    for (const auto& test : rgCases)
+        lines += std::string(test.pszLine) + "\r\n";
+    const std::string offer = WithAudioLines(lines + "a=end-of-candidates\r\n");
+    rtc::SdpSession session;
+    std::string reason;
+    ASSERT_TRUE(rtc::ParseSdp(offer.data(), offer.size(), &session, &reason)) << reason;
+    const std::vector<rtc::SdpCandidate>& candidates = session.media[0].candidates;
+    ASSERT_EQ(std::size(rgCases), candidates.size());
+    for (size_t i = 0; i < candidates.size(); i++)
+    {
+        SCOPED_TRACE(rgCases[i].pszLine);
+        const rtc::SdpCandidate& expected = rgCases[i].candidate;
+        EXPECT_EQ(expected.foundation, candidates[i].foundation);
+        EXPECT_EQ(expected.nComponent, candidates[i].nComponent);
+        EXPECT_EQ(expected.transport, candidates[i].transport);
+        EXPECT_EQ(expected.nPriority, candidates[i].nPriority);
+        EXPECT_EQ(expected.address, candidates[i].address);
+        EXPECT_EQ(expected.nPort, candidates[i].nPort);
+        EXPECT_EQ(expected.type, candidates[i].type);
+    }
+    EXPECT_TRUE(session.media[1].candidates.empty());
+}
+
+// The peer's remote candidates: the UDP ones of component 1 with an IP
+// address, of the first section answered (with bundle, the transport's).
+TEST(SdpTest, RemoteCandidatesAreTheFirstAcceptedSectionsUdpAddresses)
+{
+    std::string offer = WithAudioLines("a=candidate:1 1 udp 2122260223 192.168.1.20 54400 typ host\r\n"
+                                       "a=candidate:2 1 udp 2122262783 2001:db8::5 54402 typ host\r\n"
+                                       "a=candidate:3 1 udp 2122252543 x.local 50123 typ host\r\n"
+                                       "a=candidate:4 1 tcp 1518280447 192.168.1.20 9 typ host tcptype active\r\n"
+                                       "a=candidate:1 2 udp 2122260222 192.168.1.20 54401 typ host\r\n"
+                                       "a=candidate:5 1 udp 1686052607 203.0.113.7 61000 typ srflx raddr "
+                                       "192.168.1.20 rport 54400\r\n");
+    offer.insert(offer.find("a=mid:1\r\n") + 9, "a=candidate:6 1 udp 2122260223 10.0.0.7 41000 typ host\r\n");
+    rtc::SdpSession session;
+    std::string reason;
+    ASSERT_TRUE(rtc::ParseSdp(offer.data(), offer.size(), &session, &reason)) << reason;
+    auto address = [](const char* pszIp, uint16_t nPort) {
+        rtc::NetAddress address;
+        EXPECT_TRUE(rtc::ParseIpAddress(pszIp, &address));
+        address.nPort = nPort;
+        return address;
+    };
+    const struct
+    {
+        const char* pszName;
+        rtc::EMediaCodec audio;
+        std::vector<rtc::IceCandidate> expected;
+    } rgCases[] = {
+        {"audio answered first",
+         rtc::EMediaCodec::Opus,
+         {{address("192.168.1.20", 54400), 2122260223},
+          {address("2001:db8::5", 54402), 2122262783},
+          {address("203.0.113.7", 61000), 1686052607}}},
+        {"audio rejected", rtc::EMediaCodec::None, {{address("10.0.0.7", 41000), 2122260223}}},
+    };
+    for (const auto& test : rgCases)
+    {
+        SCOPED_TRACE(test.pszName);
+        rtc::AnswerParameters parameters;
+        parameters.iceUfrag = "srv1";
+        parameters.icePwd = "serverpassword0123456789";
+        parameters.fingerprint = "AB";
+        parameters.connectionAddress = "127.0.0.1";
+        parameters.videoCodec = rtc::EMediaCodec::VP8;
+        parameters.audioCodec = test.audio;
+        rtc::SdpAnswer answer;
+        ASSERT_TRUE(rtc::MakeSdpAnswer(session, parameters, &answer, &reason)) << reason;
+        std::vector<std::string> rejections;
+        const rtc::PeerConfig config = rtc::MakePeerConfig(session, parameters, answer, &rejections);
+        ASSERT_EQ(test.expected.size(), config.remoteCandidates.size());
+        for (size_t i = 0; i < test.expected.size(); i++)
+        {
+            EXPECT_EQ(rtc::AddressText(test.expected[i].address), rtc::AddressText(config.remoteCandidates[i].address));
+            EXPECT_EQ(test.expected[i].nPriority, config.remoteCandidates[i].nPriority);
+        }
+    }
+}
+
 // Each edit of the offer is refused with a reason that names the fault.
 TEST(SdpTest, RefusesWhatItCannotRead)
 {
@@ -155,6 +267,11 @@ TEST(SdpTest, RefusesWhatItCannotRead)
     std::string lines;
     for (int i = 0; i < 2100; i++)
         lines += "a=x\r\n";
+    std::string candidates;
+    for (int i = 0; i < 33; i++)
+        candidates += "a=candidate:" + std::to_string(i) + " 1 udp 2122260223 192.168.1.20 " +
+                      std::to_string(50000 + i) + " typ host\r\n";
+    auto candidate = [&](const std::string& value) { return WithAudioLines("a=candidate:" + value + "\r\n"); };
     const struct
     {
         const char* pszName;
@@ -181,6 +298,29 @@ TEST(SdpTest, RefusesWhatItCannotRead)
          "a=ice-pwd is 22 to 256"},
         {"an ICE user name with a space", replace("a=ice-ufrag:Zq3m", "a=ice-ufrag:Zq 3m"), "a=ice-ufrag"},
         {"an unknown setup", replace("a=setup:actpass", "a=setup:maybe"), "a=setup"},
+        {"a candidate without its type", candidate("1 1 udp 2122260223 192.168.1.20 54400"),
+         "line 17: a=candidate is foundation, component, transport, priority, address, port, typ and type"},
+        {"a candidate without typ", candidate("1 1 udp 2122260223 192.168.1.20 54400 host x"),
+         "a=candidate is foundation"},
+        {"a candidate's port out of range", candidate("1 1 udp 2122260223 192.168.1.20 65536 typ host"),
+         "a=candidate port is not a port number"},
+        {"a candidate's port not a number", candidate("1 1 udp 2122260223 192.168.1.20 5440x typ host"),
+         "a=candidate port is not a port number"},
+        {"a candidate of component 0", candidate("1 0 udp 2122260223 192.168.1.20 54400 typ host"),
+         "a=candidate component"},
+        {"a candidate's priority past 32 bits", candidate("1 1 udp 4294967296 192.168.1.20 54400 typ host"),
+         "a=candidate priority"},
+        {"a candidate's foundation of 33 characters", candidate(std::string(33, 'f') + " 1 udp 1 1.2.3.4 1 typ host"),
+         "a=candidate foundation"},
+        {"a candidate of an unknown type", candidate("1 1 udp 2122260223 192.168.1.20 54400 typ near"),
+         "a=candidate type is host, srflx, prflx or relay"},
+        {"a candidate's address with a slash", candidate("1 1 udp 2122260223 192.168.1.20/24 54400 typ host"),
+         "a=candidate address"},
+        {"a candidate's extension without a value", candidate("1 1 udp 2122260223 1.2.3.4 5 typ host generation"),
+         "a=candidate extension without a value"},
+        {"a candidate's rport not a port", candidate("1 1 udp 1 1.2.3.4 5 typ srflx raddr 10.0.0.1 rport x"),
+         "a=candidate rport"},
+        {"33 candidates in a section", WithAudioLines(candidates), "more than 32 a=candidate in a media section"},
         {"seventeen media sections", [&] {
              std::string s = "v=0\r\no=- 1 1 IN IP4 0.0.0.0\r\ns=-\r\nt=0 0\r\n";
              for (int i = 0; i < 17; i++)

@@ -24,6 +24,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pb, size_t cb)
         for (const rtc::SdpCodec& codec : media.codecs)
             if (codec.nPayloadType < 0 || codec.nPayloadType > 127 || codec.nClockRate == 0)
                 abort();
+        if (media.candidates.size() > rtc::SdpLimits::c_cCandidates)
+            abort();
+        for (const rtc::SdpCandidate& candidate : media.candidates)
+            if (candidate.nComponent == 0 || candidate.nComponent > 256 || candidate.foundation.empty() ||
+                candidate.address.empty() || candidate.type.empty())
+                abort();
     }
     rtc::CheckWebRtcOffer(session, &reason);
     return 0;

@@ -127,7 +127,7 @@ uint64_t TotalDropped(const rtc::IceAgent& agent)
     return c;
 }
 
-void Feed(rtc::IceAgent& agent, const uint8_t* pb, size_t cb, const rtc::NetAddress& from, uint64_t nNowMs)
+void Feed(rtc::IceAgent& agent, const uint8_t* pb, size_t cb, const rtc::PeerPath& from, uint64_t nNowMs)
 {
     uint8_t rgbOut[rtc::c_cbIceMessageMax];
     size_t cbOut = 0;
@@ -146,7 +146,7 @@ void Feed(rtc::IceAgent& agent, const uint8_t* pb, size_t cb, const rtc::NetAddr
     Check(rtc::CheckFingerprint(answer));
     rtc::NetAddress mapped;
     Check(answer.nClass == rtc::StunClass::Error ||
-          (rtc::ReadStunXorMappedAddress(answer, &mapped) && mapped == from));
+          (rtc::ReadStunXorMappedAddress(answer, &mapped) && mapped == from.remote));
     if (result == rtc::IceResult::Selected)
         Check(agent.Selected() != nullptr && *agent.Selected() == from);
 }
@@ -190,12 +190,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pb, size_t cb)
     Check(agent.Selected() != nullptr);
     uint8_t rgbOut[rtc::c_cbIceMessageMax];
     size_t cbOut = 0;
-    rtc::NetAddress to;
+    rtc::PeerPath to;
     const uint64_t nDueMs = agent.NextPollMs();
     Check(nDueMs >= 4000 && nDueMs <= 6000);
     Check(agent.Poll(nDueMs, rgbOut, sizeof(rgbOut), &cbOut, &to) && to == a);
     Feed(agent, pb, cb, a, nDueMs + 10);
     Feed(agent, pb, cb, b, nDueMs + 20);
+    // The selected address by a relay is another pair.
+    Feed(agent, pb, cb, rtc::PeerPath(a, 1), nDueMs + 20);
     // Whatever came, consent lasts at most 30 s from the last valid thing.
     Check(agent.ConsentExpired(nDueMs + 20 + rtc::IceAgent::c_nConsentTimeoutMs));
     Check(!agent.Poll(nDueMs + 20 + rtc::IceAgent::c_nConsentTimeoutMs, rgbOut, sizeof(rgbOut), &cbOut, &to));
