@@ -157,11 +157,14 @@ void IceGatherer::Start(Server& server, const NetAddress& address, uint64_t nNow
         server.pStun = std::make_unique<StunBindingClient>(
             address, nNowMs, m_nDeadlineMs > nNowMs ? m_nDeadlineMs - nNowMs : 0, std::move(random));
     }
-    Settle(server);
+    Settle(server, nNowMs);
 }
 
-void IceGatherer::Settle(Server& server)
+void IceGatherer::Settle(Server& server, uint64_t nNowMs)
 {
+    if (server.state == Server::State::Failed && server.pTurn != nullptr &&
+        server.pTurn->State() == TurnState::Allocated)
+        server.pTurn->Release(nNowMs);
     if (server.state != Server::State::Gathering)
         return;
     if (server.pStun != nullptr)
@@ -192,14 +195,13 @@ void IceGatherer::NotUse(Server& server, const std::string& reason)
     server.error = server.label + ": not used: " + reason;
 }
 
-void IceGatherer::Abandon(Server& server, const std::string& reason, uint64_t nNowMs)
+void IceGatherer::Abandon(Server& server, const std::string& reason)
 {
     Fail(server, reason);
+    // A TURN client runs on to its own deadline, so that an allocation that
+    // comes late is given back at once rather than held on the server for
+    // its lifetime.
     server.pStun.reset();
-    // Before its grant there is nothing to give back: a late allocation
-    // expires on the server unused.
-    if (server.pTurn != nullptr)
-        server.pTurn->Release(nNowMs);
 }
 
 bool IceGatherer::Settled(const Server& server) const
@@ -215,9 +217,9 @@ void IceGatherer::Expire(uint64_t nNowMs)
     for (const auto& pServer : m_servers)
     {
         if (pServer->state == Server::State::Lookup)
-            Abandon(*pServer, "name lookup took over " + Milliseconds(m_nTimeoutMs), nNowMs);
+            Abandon(*pServer, "name lookup took over " + Milliseconds(m_nTimeoutMs));
         else if (pServer->state == Server::State::Gathering)
-            Abandon(*pServer, "no answer in " + Milliseconds(m_nTimeoutMs), nNowMs);
+            Abandon(*pServer, "no answer in " + Milliseconds(m_nTimeoutMs));
     }
 }
 
@@ -232,7 +234,7 @@ bool IceGatherer::Poll(uint64_t nNowMs, uint8_t* pbOut, size_t cbOutMax, size_t*
         if (server.pStun != nullptr && server.state == Server::State::Gathering)
         {
             const bool bSend = server.pStun->Poll(nNowMs, pbOut, cbOutMax, pcbOut);
-            Settle(server);
+            Settle(server, nNowMs);
             if (bSend)
             {
                 *pTo = server.address;
@@ -243,7 +245,7 @@ bool IceGatherer::Poll(uint64_t nNowMs, uint8_t* pbOut, size_t cbOutMax, size_t*
         if (server.pTurn != nullptr)
         {
             const bool bSend = server.pTurn->Poll(nNowMs, pbOut, cbOutMax, pcbOut);
-            Settle(server);
+            Settle(server, nNowMs);
             if (bSend)
             {
                 *pTo = server.address;
@@ -286,7 +288,7 @@ GatherInput IceGatherer::Receive(bool bRelaySocket, const uint8_t* pb, size_t cb
             if (!server.pStun->Receive(pb, cb, from))
                 return GatherInput::NotMine;
             m_counters.cHandled++;
-            Settle(server);
+            Settle(server, nNowMs);
             return GatherInput::Handled;
         }
         if (bRelaySocket && server.pTurn != nullptr && server.address == from)
@@ -302,7 +304,7 @@ GatherInput IceGatherer::Receive(bool bRelaySocket, const uint8_t* pb, size_t cb
                 m_counters.cHandled++;
             else
                 m_counters.cDropped++;
-            Settle(server);
+            Settle(server, nNowMs);
             return GatherInput::Handled;
         }
     }
@@ -463,8 +465,10 @@ void IceGatherer::Release(uint64_t nNowMs)
     for (const auto& pServer : m_servers)
     {
         if (!Settled(*pServer))
-            Abandon(*pServer, "the session ended first", nNowMs);
-        else if (pServer->pTurn != nullptr)
+            Abandon(*pServer, "the session ended first");
+        // One still allocating stops: the server's allocation, if any, ends
+        // with its lifetime.
+        if (pServer->pTurn != nullptr)
             pServer->pTurn->Release(nNowMs);
     }
 }

@@ -163,11 +163,12 @@ private:
 
     void Expire(uint64_t nNowMs);
     void Start(Server& server, const NetAddress& address, uint64_t nNowMs);
-    void Settle(Server& server);
+    // Follows the client's state; a late allocation is given back.
+    void Settle(Server& server, uint64_t nNowMs);
     void Fail(Server& server, const std::string& reason);
     void NotUse(Server& server, const std::string& reason);
-    // Stops a server still under way with the reason.
-    void Abandon(Server& server, const std::string& reason, uint64_t nNowMs);
+    // Fails a server still under way.
+    void Abandon(Server& server, const std::string& reason);
     bool Settled(const Server& server) const;
     TurnClient* WorkingRelay(const Server& server) const;
 
