@@ -108,8 +108,10 @@ public:
 
     // True with the name and port while the server waits for its lookup.
     bool NeedsLookup(size_t i, std::string* pHost, uint16_t* pPort) const;
-    // The lookup's address (its port is the URI's): the client starts with
-    // the time left. Ignored unless the server waits for it.
+    // The lookup's address (its port is the URI's): the client starts, a
+    // STUN one with the time left, a TURN one with the whole timeout for
+    // each request of the session's (the deadline still ends gathering).
+    // Ignored unless the server waits for it.
     void Resolved(size_t i, const NetAddress& address, uint64_t nNowMs);
     // "name not found": the server fails with it.
     void Unresolved(size_t i, std::string reason);
