@@ -11,6 +11,7 @@
 #include "rtc/Rtcp.h"
 #include "rtc/Sdp.h"
 #include "rtc/Stun.h"
+#include "rtc/fuzz/GatherFuzzCase.h"
 #include "rtc/fuzz/StunSeeds.h"
 #include "rtc/fuzz/TurnFuzzCase.h"
 #include "tests/support/CorpusFiles.h"
@@ -149,6 +150,22 @@ TEST(RtcCorpus, EveryTurnInputLeavesTheClientsSound)
         std::vector<uint8_t> bytes;
         ASSERT_TRUE(ReadFileBytes(file, &bytes));
         const char* pszFailed = rtc::CheckTurnInput(bytes.data(), bytes.size());
+        EXPECT_EQ(nullptr, pszFailed) << pszFailed;
+    }
+}
+
+// Each input as a script of what the owner and the servers do to one
+// session's gatherer, with the fuzz target's checks.
+TEST(RtcCorpus, EveryGatherScriptLeavesTheGathererSound)
+{
+    const std::vector<std::wstring> files = CorpusFiles(RTC_CORPUS_DIR "/corpus-gather");
+    ASSERT_FALSE(files.empty());
+    for (const std::wstring& file : files)
+    {
+        SCOPED_TRACE(testing::Message() << file);
+        std::vector<uint8_t> bytes;
+        ASSERT_TRUE(ReadFileBytes(file, &bytes));
+        const char* pszFailed = rtc::CheckGatherInput(bytes.data(), bytes.size());
         EXPECT_EQ(nullptr, pszFailed) << pszFailed;
     }
 }

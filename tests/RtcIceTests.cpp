@@ -5,10 +5,10 @@
 #include <gtest/gtest.h>
 
 #include "rtc/IceAgent.h"
+#include "tests/support/RtcSeededRandom.h"
 
 #include <algorithm>
 #include <cstring>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -33,15 +33,6 @@ const rtc::NetAddress c_addressV6 = rtc::NetAddress::V6(c_rgbHostV6, 50124);
 const uint8_t* Key(const char* psz)
 {
     return reinterpret_cast<const uint8_t*>(psz);
-}
-
-rtc::IceRandom SeededRandom(uint32_t nSeed)
-{
-    return [engine = std::mt19937(nSeed)](uint8_t* pb, size_t cb) mutable {
-        for (size_t i = 0; i < cb; i++)
-            pb[i] = static_cast<uint8_t>(engine());
-        return true;
-    };
 }
 
 // A connectivity check as a browser sends it; each field can be spoilt.

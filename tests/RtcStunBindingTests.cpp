@@ -4,9 +4,9 @@
 #include <gtest/gtest.h>
 
 #include "rtc/StunBindingClient.h"
+#include "tests/support/RtcSeededRandom.h"
 
 #include <cstring>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -18,15 +18,6 @@ const uint8_t c_rgbServer[4] = {198, 51, 100, 2};
 const uint8_t c_rgbMapped[4] = {203, 0, 113, 7};
 const rtc::NetAddress c_server = rtc::NetAddress::V4(c_rgbServer, 3478);
 const rtc::NetAddress c_mapped = rtc::NetAddress::V4(c_rgbMapped, 41000);
-
-rtc::IceRandom SeededRandom(uint32_t nSeed)
-{
-    return [engine = std::mt19937(nSeed)](uint8_t* pb, size_t cb) mutable {
-        for (size_t i = 0; i < cb; i++)
-            pb[i] = static_cast<uint8_t>(engine());
-        return true;
-    };
-}
 
 class StunBindingTest : public testing::Test
 {

@@ -8,10 +8,10 @@
 #include "rtc/Stun.h"
 #include "rtc/TurnClient.h"
 #include "rtc/fuzz/TurnServerDouble.h"
+#include "tests/support/RtcSeededRandom.h"
 
 #include <cstring>
 #include <memory>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -27,15 +27,6 @@ const rtc::NetAddress c_client = rtc::NetAddress::V4(c_rgbClient, 50000);
 const rtc::NetAddress c_server = rtc::NetAddress::V4(c_rgbServer, 3478);
 const rtc::NetAddress c_peerA = rtc::NetAddress::V4(c_rgbPeerA, 61000);
 const rtc::NetAddress c_peerB = rtc::NetAddress::V6(c_rgbPeerB, 61001);
-
-rtc::IceRandom SeededRandom(uint32_t nSeed)
-{
-    return [engine = std::mt19937(nSeed)](uint8_t* pb, size_t cb) mutable {
-        for (size_t i = 0; i < cb; i++)
-            pb[i] = static_cast<uint8_t>(engine());
-        return true;
-    };
-}
 
 rtc::StunMessage Parsed(const Bytes& bytes)
 {

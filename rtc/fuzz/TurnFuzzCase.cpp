@@ -7,19 +7,12 @@
 #include "rtc/ChannelData.h"
 #include "rtc/StunBindingClient.h"
 #include "rtc/TurnClient.h"
+#include "rtc/fuzz/FuzzSupport.h"
 #include "rtc/fuzz/TurnServerDouble.h"
 
 namespace rtc {
 
 namespace {
-
-// Names the failed check by its text.
-#define TURN_CHECK(condition)                                                                                          \
-    do                                                                                                                 \
-    {                                                                                                                  \
-        if (!(condition))                                                                                              \
-            return #condition;                                                                                         \
-    } while (false)
 
 const uint8_t c_rgbClient[4] = {192, 0, 2, 10};
 const uint8_t c_rgbServer[4] = {198, 51, 100, 1};
@@ -33,12 +26,6 @@ const NetAddress c_peerB = NetAddress::V6(c_rgbPeerB, 61001);
 const NetAddress c_peerC = NetAddress::V4(c_rgbPeerC, 61002);
 const uint64_t c_nStartMs = 1000000;
 const size_t c_cStepsMax = 300;
-
-bool ZeroRandom(uint8_t* pb, size_t cb)
-{
-    std::memset(pb, 0, cb);
-    return true;
-}
 
 enum class Stage
 {
@@ -57,19 +44,19 @@ const char* Pump(TurnClient& client, TurnServerDouble* pServer, uint64_t nNowMs)
         size_t cb = 0;
         if (!client.Poll(nNowMs, rgb, sizeof(rgb), &cb))
         {
-            TURN_CHECK(client.NextPollMs() > nNowMs);
+            FUZZ_CHECK(client.NextPollMs() > nNowMs);
             return nullptr;
         }
         StunMessage request;
         const char* pszReason = nullptr;
-        TURN_CHECK(cb <= c_cbTurnMessageMax && ParseStun(rgb, cb, &request, &pszReason));
-        TURN_CHECK(request.nClass == StunClass::Request);
+        FUZZ_CHECK(cb <= c_cbTurnMessageMax && ParseStun(rgb, cb, &request, &pszReason));
+        FUZZ_CHECK(request.nClass == StunClass::Request);
         if (pServer == nullptr)
             continue;
         const std::vector<uint8_t> answer = pServer->Receive(rgb, cb, c_client);
         TurnData data;
         if (!answer.empty())
-            TURN_CHECK(client.Receive(answer.data(), answer.size(), c_server, nNowMs, &data) ==
+            FUZZ_CHECK(client.Receive(answer.data(), answer.size(), c_server, nNowMs, &data) ==
                        TurnInput::Handled);
     }
     return "Poll never stopped";
@@ -83,34 +70,34 @@ const char* Prepare(Stage stage, std::unique_ptr<TurnClient>* ppClient)
     TurnClient& client = *pClient;
     uint8_t rgb[c_cbTurnMessageMax];
     size_t cb = 0;
-    TURN_CHECK(client.Poll(c_nStartMs, rgb, sizeof(rgb), &cb));
+    FUZZ_CHECK(client.Poll(c_nStartMs, rgb, sizeof(rgb), &cb));
     if (stage != Stage::Challenged)
     {
         const std::vector<uint8_t> challenge = server.Receive(rgb, cb, c_client);
         TurnData data;
-        TURN_CHECK(client.Receive(challenge.data(), challenge.size(), c_server, c_nStartMs, &data) ==
+        FUZZ_CHECK(client.Receive(challenge.data(), challenge.size(), c_server, c_nStartMs, &data) ==
                    TurnInput::Handled);
-        TURN_CHECK(client.Poll(c_nStartMs, rgb, sizeof(rgb), &cb));
+        FUZZ_CHECK(client.Poll(c_nStartMs, rgb, sizeof(rgb), &cb));
     }
     if (stage == Stage::Allocated || stage == Stage::Releasing)
     {
-        TURN_CHECK(client.Permit(c_peerA, c_nStartMs) && client.BindChannel(c_peerB, c_nStartMs));
+        FUZZ_CHECK(client.Permit(c_peerA, c_nStartMs) && client.BindChannel(c_peerB, c_nStartMs));
         const std::vector<uint8_t> answer = server.Receive(rgb, cb, c_client);
         TurnData data;
-        TURN_CHECK(client.Receive(answer.data(), answer.size(), c_server, c_nStartMs, &data) == TurnInput::Handled);
+        FUZZ_CHECK(client.Receive(answer.data(), answer.size(), c_server, c_nStartMs, &data) == TurnInput::Handled);
         const char* pszFailed = Pump(client, &server, c_nStartMs);
         if (pszFailed != nullptr)
             return pszFailed;
-        TURN_CHECK(client.State() == TurnState::Allocated && client.Permission(c_peerA) == TurnGrant::Granted &&
+        FUZZ_CHECK(client.State() == TurnState::Allocated && client.Permission(c_peerA) == TurnGrant::Granted &&
                    client.Channel(c_peerB) == TurnGrant::Granted);
-        TURN_CHECK(client.Permit(c_peerC, c_nStartMs));
-        TURN_CHECK(client.Poll(c_nStartMs, rgb, sizeof(rgb), &cb));
+        FUZZ_CHECK(client.Permit(c_peerC, c_nStartMs));
+        FUZZ_CHECK(client.Poll(c_nStartMs, rgb, sizeof(rgb), &cb));
     }
     if (stage == Stage::Releasing)
     {
         client.Release(c_nStartMs);
-        TURN_CHECK(client.Poll(c_nStartMs, rgb, sizeof(rgb), &cb));
-        TURN_CHECK(client.State() == TurnState::Releasing);
+        FUZZ_CHECK(client.Poll(c_nStartMs, rgb, sizeof(rgb), &cb));
+        FUZZ_CHECK(client.State() == TurnState::Releasing);
     }
     *ppClient = std::move(pClient);
     return nullptr;
@@ -142,24 +129,24 @@ const char* CheckWrap(TurnClient& client, const NetAddress& peer)
     size_t cb = 0;
     if (!client.Wrap(peer, rgbPayload, sizeof(rgbPayload), rgb, sizeof(rgb), &cb))
     {
-        TURN_CHECK(cb == 0);
+        FUZZ_CHECK(cb == 0);
         return nullptr;
     }
-    TURN_CHECK(client.State() == TurnState::Allocated);
+    FUZZ_CHECK(client.State() == TurnState::Allocated);
     uint16_t nChannel = 0;
     const uint8_t* pbData = nullptr;
     size_t cbData = 0;
     const char* pszReason = nullptr;
     if (ReadChannelData(rgb, cb, &nChannel, &pbData, &cbData, &pszReason))
     {
-        TURN_CHECK(client.Channel(peer) == TurnGrant::Granted);
-        TURN_CHECK(cbData == sizeof(rgbPayload) && std::memcmp(pbData, rgbPayload, cbData) == 0);
+        FUZZ_CHECK(client.Channel(peer) == TurnGrant::Granted);
+        FUZZ_CHECK(cbData == sizeof(rgbPayload) && std::memcmp(pbData, rgbPayload, cbData) == 0);
         return nullptr;
     }
     StunMessage message;
     NetAddress to;
-    TURN_CHECK(ParseStun(rgb, cb, &message, &pszReason) && message.nMethod == c_nStunSendIndication);
-    TURN_CHECK(ReadStunXorAddress(message, c_nStunXorPeerAddress, &to) && to == peer);
+    FUZZ_CHECK(ParseStun(rgb, cb, &message, &pszReason) && message.nMethod == c_nStunSendIndication);
+    FUZZ_CHECK(ReadStunXorAddress(message, c_nStunXorPeerAddress, &to) && to == peer);
     return nullptr;
 }
 
@@ -175,24 +162,24 @@ const char* CheckStage(Stage stage, const uint8_t* pb, size_t cb)
     const uint64_t nNowMs = c_nStartMs + 10;
     TurnData data;
     const TurnInput input = client.Receive(pb, cb, c_server, nNowMs, &data);
-    TURN_CHECK(client.Counters().cDropped == cDropped + (input == TurnInput::Dropped ? 1 : 0));
-    TURN_CHECK(CanFollow(before, client.State()));
-    TURN_CHECK(client.State() == TurnState::Released ||
+    FUZZ_CHECK(client.Counters().cDropped == cDropped + (input == TurnInput::Dropped ? 1 : 0));
+    FUZZ_CHECK(CanFollow(before, client.State()));
+    FUZZ_CHECK(client.State() == TurnState::Released ||
                (client.State() == TurnState::Failed) == !client.Error().empty());
     if (input == TurnInput::Data)
     {
-        TURN_CHECK(before == TurnState::Allocated && Within(data.pb, data.cb, pb, cb));
-        TURN_CHECK(SameIp(data.peer, c_peerA) || data.peer == c_peerB);
+        FUZZ_CHECK(before == TurnState::Allocated && Within(data.pb, data.cb, pb, cb));
+        FUZZ_CHECK(SameIp(data.peer, c_peerA) || data.peer == c_peerB);
     }
     else
     {
-        TURN_CHECK(data.pb == nullptr && data.cb == 0);
+        FUZZ_CHECK(data.pb == nullptr && data.cb == 0);
     }
     if (before == TurnState::Allocating && client.State() == TurnState::Allocated)
-        TURN_CHECK(client.Relayed().AddressBytes() != 0 && client.LifetimeS() > 0);
+        FUZZ_CHECK(client.Relayed().AddressBytes() != 0 && client.LifetimeS() > 0);
     // The same datagram again from elsewhere is never taken.
     const TurnState after = client.State();
-    TURN_CHECK(client.Receive(pb, cb, c_peerA, nNowMs, &data) == TurnInput::Dropped && client.State() == after);
+    FUZZ_CHECK(client.Receive(pb, cb, c_peerA, nNowMs, &data) == TurnInput::Dropped && client.State() == after);
 
     pszFailed = CheckWrap(client, c_peerA);
     if (pszFailed == nullptr)
@@ -204,14 +191,14 @@ const char* CheckStage(Stage stage, const uint8_t* pb, size_t cb)
     uint64_t nStepMs = nNowMs;
     for (size_t i = 0; i < c_cStepsMax && client.NextPollMs() != UINT64_MAX; i++)
     {
-        TURN_CHECK(client.NextPollMs() >= nStepMs);
+        FUZZ_CHECK(client.NextPollMs() >= nStepMs);
         nStepMs = client.NextPollMs();
         pszFailed = Pump(client, nullptr, nStepMs);
         if (pszFailed != nullptr)
             return pszFailed;
     }
-    TURN_CHECK(client.NextPollMs() == UINT64_MAX);
-    TURN_CHECK(client.State() == TurnState::Failed || client.State() == TurnState::Released);
+    FUZZ_CHECK(client.NextPollMs() == UINT64_MAX);
+    FUZZ_CHECK(client.State() == TurnState::Failed || client.State() == TurnState::Released);
     return nullptr;
 }
 
@@ -220,12 +207,12 @@ const char* CheckBinding(const uint8_t* pb, size_t cb)
     StunBindingClient client(c_server, c_nStartMs, 1000, ZeroRandom);
     uint8_t rgb[c_cbStunBindingRequest];
     size_t cbRequest = 0;
-    TURN_CHECK(client.Poll(c_nStartMs, rgb, sizeof(rgb), &cbRequest));
+    FUZZ_CHECK(client.Poll(c_nStartMs, rgb, sizeof(rgb), &cbRequest));
     const bool bTaken = client.Receive(pb, cb, c_server);
-    TURN_CHECK(bTaken == (client.State() != StunBindingState::Running));
-    TURN_CHECK(client.State() != StunBindingState::Done || client.Mapped().AddressBytes() != 0);
-    TURN_CHECK((client.State() == StunBindingState::Failed) == !client.Error().empty());
-    TURN_CHECK(!client.Receive(pb, cb, c_server));
+    FUZZ_CHECK(bTaken == (client.State() != StunBindingState::Running));
+    FUZZ_CHECK(client.State() != StunBindingState::Done || client.Mapped().AddressBytes() != 0);
+    FUZZ_CHECK((client.State() == StunBindingState::Failed) == !client.Error().empty());
+    FUZZ_CHECK(!client.Receive(pb, cb, c_server));
     return nullptr;
 }
 
@@ -238,12 +225,12 @@ const char* CheckTurnInput(const uint8_t* pb, size_t cb)
     size_t cbData = 0;
     const char* pszReason = nullptr;
     const bool bChannelData = ReadChannelData(pb, cb, &nChannel, &pbData, &cbData, &pszReason);
-    TURN_CHECK(pszReason != nullptr && bChannelData == (*pszReason == '\0'));
+    FUZZ_CHECK(pszReason != nullptr && bChannelData == (*pszReason == '\0'));
     if (bChannelData)
     {
-        TURN_CHECK(nChannel >= c_nTurnChannelFirst && nChannel <= c_nTurnChannelLast);
-        TURN_CHECK(pbData == pb + c_cbChannelDataHeader && cb - c_cbChannelDataHeader - cbData <= 3);
-        TURN_CHECK(LooksLikeChannelData(pb, cb));
+        FUZZ_CHECK(nChannel >= c_nTurnChannelFirst && nChannel <= c_nTurnChannelLast);
+        FUZZ_CHECK(pbData == pb + c_cbChannelDataHeader && cb - c_cbChannelDataHeader - cbData <= 3);
+        FUZZ_CHECK(LooksLikeChannelData(pb, cb));
     }
     const char* pszFailed = CheckBinding(pb, cb);
     for (Stage stage : {Stage::Challenged, Stage::Authenticated, Stage::Allocated, Stage::Releasing})

@@ -36,7 +36,7 @@ private:
 } // namespace
 
 TurnServerDouble::TurnServerDouble(Config config)
-    : relayed(NetAddress::V4(c_rgbRelayedIp, 49152)), m_config(std::move(config))
+    : relayed(NetAddress::V4(c_rgbRelayedIp, config.nRelayedPort)), m_config(std::move(config))
 {
     StunLongTermKey(m_config.username, m_config.realm, m_config.password, m_rgbKey);
 }
@@ -98,6 +98,13 @@ std::vector<uint8_t> TurnServerDouble::Answer(const uint8_t* pb, size_t cb, cons
     if (request.nClass != StunClass::Request)
         return {};
     requests[request.nMethod]++;
+    if (request.nMethod == c_nStunBinding)
+    {
+        Reply answer(c_nStunBinding, StunClass::Success, request);
+        answer.Writer().AddXorMappedAddress(from);
+        answer.Writer().AddFingerprint();
+        return answer.Bytes();
+    }
 
     // Long-term credentials (RFC 8489, 9.2.4): the challenge, then the
     // user, the integrity and the nonce in that order.

@@ -1,8 +1,10 @@
 // A TURN server over UDP in memory, answering as RFC 8656 says, for the
-// TURN client's tests, its fuzz target and the corpus replay: long-term
-// credentials (401 with realm and nonce, 438 for a stale nonce), one
-// allocation, permissions, channels, what clients send to peers taken in,
-// and what peers send wrapped for the client. Faults on demand.
+// TURN client's and the gatherer's tests, their fuzz targets and the corpus
+// replay: long-term credentials (401 with realm and nonce, 438 for a stale
+// nonce), one allocation, permissions, channels, what clients send to peers
+// taken in, and what peers send wrapped for the client. Like real TURN
+// servers it is a STUN server too: Binding requests are answered with the
+// sender's address, without credentials. Faults on demand.
 #pragma once
 
 #include <cstddef>
@@ -26,6 +28,7 @@ public:
         uint32_t nLifetimeS = 600;
         uint32_t cStaleNonces = 0;         // authenticated requests answered 438 first
         uint32_t cAnswersMax = UINT32_MAX; // silent after this many answers
+        uint16_t nRelayedPort = 49152;     // of the relayed address, so that two servers' differ
     };
 
     struct Delivery

@@ -6,6 +6,7 @@
 // it answers checks with its password, whatever it drops it counts.
 #include "rtc/IceAgent.h"
 #include "rtc/Stun.h"
+#include "rtc/fuzz/FuzzSupport.h"
 #include "rtc/fuzz/StunSeeds.h"
 
 #include <cstdlib>
@@ -95,13 +96,6 @@ void RoundTrip(const rtc::StunMessage& message)
     Check(rtc::CheckFingerprint(again));
 }
 
-// Zeros: our transaction ids are all zero, so a datagram can answer them.
-bool ZeroRandom(uint8_t* pb, size_t cb)
-{
-    std::memset(pb, 0, cb);
-    return true;
-}
-
 std::vector<uint8_t> ValidNomination()
 {
     const uint8_t rgbId[rtc::c_cbStunTransactionId] = {1};
@@ -185,7 +179,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pb, size_t cb)
     const uint8_t rgbB[16] = {0x20, 0x01, 0x0d, 0xb8, 15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4};
     const rtc::NetAddress a = rtc::NetAddress::V4(rgbA, 50123);
     const rtc::NetAddress b = rtc::NetAddress::V6(rgbB, 443);
-    rtc::IceAgent agent(c_szLocalUfrag, c_szLocalPwd, c_szRemoteUfrag, c_szRemotePwd, ZeroRandom);
+    rtc::IceAgent agent(c_szLocalUfrag, c_szLocalPwd, c_szRemoteUfrag, c_szRemotePwd, rtc::ZeroRandom);
     Feed(agent, c_nomination.data(), c_nomination.size(), a, 0);
     Check(agent.Selected() != nullptr);
     uint8_t rgbOut[rtc::c_cbIceMessageMax];
