@@ -199,8 +199,16 @@ CRtcEndpoint::CSession* CRtcEndpoint::FindSession(const uint8_t* pb, size_t cb, 
     return nullptr;
 }
 
-void CRtcEndpoint::OnDatagrams()
+void CRtcEndpoint::DatagramSockets(std::vector<SOCKET>* pSockets)
 {
+    if (m_socket != INVALID_SOCKET)
+        pSockets->push_back(m_socket);
+}
+
+void CRtcEndpoint::OnDatagrams(SOCKET s)
+{
+    if (s != m_socket)
+        return;
     CFired fired;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -288,6 +296,15 @@ DWORD CRtcEndpoint::OnDatagramTimer()
     if (nNext == UINT64_MAX)
         return 1000;
     return nNext <= nNow ? 0 : static_cast<DWORD>(std::min<ULONGLONG>(nNext - nNow, 1000));
+}
+
+bool CRtcEndpoint::TakeAnswer(uint64_t, CWhepAnswer*)
+{
+    return false;
+}
+
+void CRtcEndpoint::Abandon(uint64_t)
+{
 }
 
 CWhepAnswer CRtcEndpoint::Offer(const std::string& strSdp)

@@ -55,11 +55,16 @@ public:
     // Closes every session (close_notify) and the socket.
     void Stop();
     // IHttpServerDatagrams: the network thread's part.
-    SOCKET DatagramSocket() const override { return m_socket; }
-    void OnDatagrams() override;
+    void DatagramSockets(std::vector<SOCKET>* pSockets) override;
+    void OnDatagrams(SOCKET s) override;
     DWORD OnDatagramTimer() override;
     CWhepAnswer Offer(const std::string& strSdp);
     CWhepAnswer End(const std::string& strSession);
+    // An offer's answer that was not ready when it came: Offer answers at
+    // once, so none is ever pending.
+    bool TakeAnswer(uint64_t nTicket, CWhepAnswer* pAnswer);
+    // The client of a pending offer left.
+    void Abandon(uint64_t nTicket);
 
     // A streaming thread's sample for every connected peer; llStart in 100 ns units.
     void Send(EMediaKind eKind, const BYTE* pData, UINT cbData, LONGLONG llStart, LONGLONG llArrival);
