@@ -231,6 +231,16 @@ CWhepAnswer CCorvastaFilter::OnWhep(const CWhepRequest& request)
     return m_rtc.Offer(request.m_strBody);
 }
 
+bool CCorvastaFilter::TakeWhepAnswer(uint64_t nTicket, CWhepAnswer* pAnswer)
+{
+    return m_rtc.TakeAnswer(nTicket, pAnswer);
+}
+
+void CCorvastaFilter::OnWhepAbandoned(uint64_t nTicket)
+{
+    m_rtc.Abandon(nTicket);
+}
+
 void CCorvastaFilter::OnDelivered(const CDelivery&)
 {
     // The statistics count what goes out as RTP.

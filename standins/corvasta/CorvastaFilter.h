@@ -89,6 +89,8 @@ private:
     void OnDelivered(const CDelivery& delivery) override;
     std::string GetStatus(EStatusDocument eDocument) override;
     CWhepAnswer OnWhep(const CWhepRequest& request) override;
+    bool TakeWhepAnswer(uint64_t nTicket, CWhepAnswer* pAnswer) override;
+    void OnWhepAbandoned(uint64_t nTicket) override;
     // IRtcEndpointEvents, on the server thread or (OnRtpSent) a streaming one.
     void OnPeerCount(UINT nCount, bool bArrived) override;
     void OnKeyFrameRequest() override;

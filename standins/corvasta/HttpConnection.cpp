@@ -16,9 +16,9 @@ int SendGathered(SOCKET s, WSABUF* pBufs, DWORD cBufs)
 
 } // namespace
 
-CHttpConnection::CHttpConnection(SOCKET s, LONGLONG llAccepted)
-    : m_socket(s), m_llAccepted(llAccepted), m_eState(eReading), m_bStream(false), m_nOutOffset(0),
-      m_cbQueued(0), m_bBlocked(false), m_bRead(false)
+CHttpConnection::CHttpConnection(SOCKET s, const sockaddr_in& client, LONGLONG llAccepted)
+    : m_socket(s), m_client(client), m_llAccepted(llAccepted), m_eState(eReading), m_bStream(false),
+      m_nOutOffset(0), m_cbQueued(0), m_bBlocked(false), m_bRead(false)
 {
 }
 
@@ -55,6 +55,11 @@ EHttpParse CHttpConnection::Receive(CHttpRequest* pRequest)
     if (m_eState != eReading)
         return eHttpIncomplete;
     return pRequest->Parse(m_strReceived);
+}
+
+void CHttpConnection::AwaitAnswer()
+{
+    m_eState = eWaiting;
 }
 
 void CHttpConnection::Respond(const std::string& strResponse)

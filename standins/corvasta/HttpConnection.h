@@ -1,6 +1,7 @@
 // One accepted client of the Corvasta stand-in's HTTP server: it reads one
-// request, then either answers it and closes, or holds a stream and writes
-// the samples queued for it. Only the server calls it, under its lock.
+// request, then either answers it (at once or when the owner has the answer)
+// and closes, or holds a stream and writes the samples queued for it. Only
+// the server calls it, under its lock.
 #pragma once
 
 #include <winsock2.h>
@@ -33,17 +34,19 @@ public:
     enum EState
     {
         eReading,    // waiting for the request head
+        eWaiting,    // the request is read; its answer comes later from the owner
         eResponding, // writing one answer, then closing
         eStreaming,  // writing samples until the client leaves
         eClosed,
     };
 
-    CHttpConnection(SOCKET s, LONGLONG llAccepted);
+    CHttpConnection(SOCKET s, const sockaddr_in& client, LONGLONG llAccepted);
     ~CHttpConnection();
     CHttpConnection(const CHttpConnection&) = delete;
     CHttpConnection& operator=(const CHttpConnection&) = delete;
 
     SOCKET Socket() const { return m_socket; }
+    const sockaddr_in& Client() const { return m_client; }
     EState State() const { return m_eState; }
     // Whether it ever became a stream, also after it closed.
     bool WasStream() const { return m_bStream; }
@@ -58,6 +61,9 @@ public:
     // Reads what has arrived. While reading the head it reports how far the
     // request is; a streaming client's own bytes are read and dropped.
     EHttpParse Receive(CHttpRequest* pRequest);
+    // Holds the connection, its request read, until Respond; what the
+    // client sends meanwhile is dropped, and its leaving closes it.
+    void AwaitAnswer();
     void Respond(const std::string& strResponse);
     void StartStream();
     // False when the chunk was dropped because the client lags behind.
@@ -76,6 +82,7 @@ private:
     bool Consume(size_t cbSent, std::vector<CDelivery>* pDelivered);
 
     SOCKET m_socket;
+    sockaddr_in m_client;
     LONGLONG m_llAccepted;
     EState m_eState;
     bool m_bStream;

@@ -78,19 +78,24 @@ EHttpParse CHttpRequest::Parse(const std::string& strReceived)
 
     if (strTarget[0] != '/')
     {
-        // Absolute form, as a proxy would send it: keep the path only.
+        // Absolute form, as a proxy would send it: keep the path and query.
         size_t nScheme = strTarget.find("://");
         if (nScheme == std::string::npos)
             return eHttpBadRequest;
-        size_t nPath = strTarget.find('/', nScheme + 3);
+        size_t nPath = strTarget.find_first_of("/?#", nScheme + 3);
         strTarget = nPath == std::string::npos ? "/" : strTarget.substr(nPath);
+        if (strTarget[0] != '/')
+            strTarget.insert(0, 1, '/');
     }
-    size_t nQuery = strTarget.find_first_of("?#");
-    if (nQuery != std::string::npos)
-        strTarget.resize(nQuery);
+    // A fragment should not be sent at all; whatever follows '#' is no query.
+    size_t nFragment = strTarget.find('#');
+    if (nFragment != std::string::npos)
+        strTarget.resize(nFragment);
+    size_t nQuery = strTarget.find('?');
 
     m_strMethod = strMethod;
-    m_strPath = strTarget;
+    m_strPath = strTarget.substr(0, nQuery);
+    m_strQuery = nQuery == std::string::npos ? std::string() : strTarget.substr(nQuery + 1);
     m_strUserAgent.clear();
     m_strContentType.clear();
     m_strBody.clear();

@@ -23,6 +23,7 @@ struct CHttpRequest
 
     std::string m_strMethod;
     std::string m_strPath; // without query; an absolute-form target reduced to its path
+    std::string m_strQuery; // after '?', without it or a fragment; within the head's bound
     std::string m_strUserAgent;
     std::string m_strContentType; // the media type alone, lower case, without parameters
     std::string m_strBody;

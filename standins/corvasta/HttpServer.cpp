@@ -1,7 +1,7 @@
 // Winsock's select takes 64 sockets unless told otherwise before its header;
-// the sets hold every connection, the listener and the wake-up socket. Only
-// this file makes or reads the sets.
-#define FD_SETSIZE 512
+// the sets hold every connection (400), the datagram sockets (128), the
+// listener and the wake-up socket. Only this file makes or reads the sets.
+#define FD_SETSIZE 530
 #include "HttpServer.h"
 #include "StatusPage.h"
 
@@ -87,7 +87,8 @@ bool SessionBelow(const std::string& strPath, const std::wstring& strEndpoint, s
     return pstrSession->find('/') == std::string::npos;
 }
 
-static_assert(FD_SETSIZE >= CHttpServer::nMaxConnections + 3, "the select sets must hold every socket");
+static_assert(FD_SETSIZE >= CHttpServer::nMaxConnections + CHttpServer::nMaxDatagramSockets + 2,
+              "the select sets must hold every socket");
 
 } // namespace
 
@@ -98,8 +99,8 @@ struct CHttpServer::CSocketSets
 };
 
 CHttpServer::CHttpServer()
-    : m_pEvents(nullptr), m_pDatagrams(nullptr), m_sListen(INVALID_SOCKET), m_sWake(INVALID_SOCKET), m_addrWake(),
-      m_hThread(nullptr), m_bWinsock(false), m_bStop(false), m_nStreams(0)
+    : m_pEvents(nullptr), m_pDatagrams(nullptr), m_nLastTicket(0), m_sListen(INVALID_SOCKET),
+      m_sWake(INVALID_SOCKET), m_addrWake(), m_hThread(nullptr), m_bWinsock(false), m_bStop(false), m_nStreams(0)
 {
 }
 
@@ -263,14 +264,11 @@ void CHttpServer::Serve()
 {
     for (;;)
     {
+        CRound round;
+        DWORD dwWaitMs = StartTurn(&round);
         CSocketSets sets;
         if (!PrepareSets(&sets))
             break;
-        // The time-out bounds how late a silent client is dropped, and
-        // wakes the media's timers when they are due.
-        DWORD dwWaitMs = 250;
-        if (m_pDatagrams != nullptr)
-            dwWaitMs = std::min<DWORD>(dwWaitMs, m_pDatagrams->OnDatagramTimer());
         timeval tv = {0, static_cast<long>(dwWaitMs * 1000)};
         if (::select(0, &sets.m_read, &sets.m_write, nullptr, &tv) == SOCKET_ERROR)
         {
@@ -279,10 +277,8 @@ void CHttpServer::Serve()
         }
         if (FD_ISSET(m_sWake, &sets.m_read))
             DrainWake();
-        if (m_pDatagrams != nullptr && FD_ISSET(m_pDatagrams->DatagramSocket(), &sets.m_read))
-            m_pDatagrams->OnDatagrams();
+        ServeDatagrams(sets);
 
-        CRound round;
         ServiceConnections(sets, &round);
         AnswerStatusPages(&round);
         AnswerWhep(&round);
@@ -293,13 +289,49 @@ void CHttpServer::Serve()
             m_pEvents->OnClientCount(count.first, count.second);
         for (const CDelivery& delivery : round.m_delivered)
             m_pEvents->OnDelivered(delivery);
+        for (uint64_t nTicket : round.m_abandoned)
+            m_pEvents->OnWhepAbandoned(nTicket);
     }
 
     std::lock_guard<std::mutex> lock(m_mutex);
     for (const auto& spConnection : m_connections)
         spConnection->Finish();
     m_connections.clear();
+    m_waiting.clear();
     m_nStreams = 0;
+}
+
+DWORD CHttpServer::StartTurn(CRound* pRound)
+{
+    // The time-out bounds how late a silent client is dropped, and wakes
+    // the media's timers when they are due.
+    DWORD dwWaitMs = 250;
+    if (m_pDatagrams != nullptr)
+    {
+        dwWaitMs = std::min<DWORD>(dwWaitMs, m_pDatagrams->OnDatagramTimer());
+        m_datagramSockets.clear();
+        m_pDatagrams->DatagramSockets(&m_datagramSockets);
+        // One that is no socket would fail every select.
+        m_datagramSockets.erase(std::remove(m_datagramSockets.begin(), m_datagramSockets.end(), INVALID_SOCKET),
+                                m_datagramSockets.end());
+        // The sets have room for this many; an owner that offers more has
+        // the rest unread until it offers fewer.
+        if (m_datagramSockets.size() > nMaxDatagramSockets)
+            m_datagramSockets.resize(nMaxDatagramSockets);
+    }
+    // Right after the timers and the last turn's datagrams, which are what
+    // make a pending answer ready, before select waits.
+    TakeWhepAnswers(pRound);
+    return dwWaitMs;
+}
+
+void CHttpServer::ServeDatagrams(const CSocketSets& sets)
+{
+    for (SOCKET s : m_datagramSockets)
+    {
+        if (FD_ISSET(s, &sets.m_read))
+            m_pDatagrams->OnDatagrams(s);
+    }
 }
 
 bool CHttpServer::PrepareSets(CSocketSets* pSets)
@@ -313,8 +345,8 @@ bool CHttpServer::PrepareSets(CSocketSets* pSets)
         return false;
     FD_SET(m_sListen, pReadSet);
     FD_SET(m_sWake, pReadSet);
-    if (m_pDatagrams != nullptr)
-        FD_SET(m_pDatagrams->DatagramSocket(), pReadSet);
+    for (SOCKET s : m_datagramSockets)
+        FD_SET(s, pReadSet);
     for (const auto& spConnection : m_connections)
     {
         FD_SET(spConnection->Socket(), pReadSet);
@@ -359,7 +391,11 @@ void CHttpServer::ReadRequest(CHttpConnection* pConnection, CRound* pRound)
     EStatusDocument eDocument = eStatusPage;
     CWhepRequest whep;
     if (eParse == eHttpComplete && RouteWhep(pConnection, request, &whep))
+    {
+        // Out of the reading connections' time-out and count at once.
+        pConnection->AwaitAnswer();
         pRound->m_whep.push_back({pConnection, std::move(whep)});
+    }
     else if (pConnection->State() != CHttpConnection::eReading)
         return;
     else if (eParse == eHttpComplete && Route(pConnection, request, &pRound->m_counts, &eDocument))
@@ -404,30 +440,77 @@ void CHttpServer::AnswerStatusPages(CRound* pRound)
     }
 }
 
+std::string CHttpServer::WhepAnswerResponse(const CWhepAnswer& answer) const
+{
+    std::string strHeaders;
+    if (answer.m_nStatus == 201)
+        strHeaders = "Location: " + ToUtf8(m_url.WhepPath()) + "/" + answer.m_strSession + "\r\n";
+    return WhepResponse(answer.m_nStatus, answer.m_strBody, strHeaders);
+}
+
 void CHttpServer::AnswerWhep(CRound* pRound)
 {
     if (pRound->m_whep.empty())
         return;
-    std::vector<std::string> responses;
-    for (const CPendingWhep& pending : pRound->m_whep)
+    // Only this thread removes connections, so the pointers still hold.
+    std::vector<std::pair<CHttpConnection*, std::string>> responses;
+    for (CNewWhep& request : pRound->m_whep)
     {
-        CWhepAnswer answer = m_pEvents->OnWhep(pending.m_request);
-        std::string strHeaders;
-        if (answer.m_nStatus == 201)
-            strHeaders = "Location: " + ToUtf8(m_url.WhepPath()) + "/" + answer.m_strSession + "\r\n";
-        responses.push_back(WhepResponse(answer.m_nStatus, answer.m_strBody, strHeaders));
+        CWhepAnswer answer = {};
+        if (m_waiting.size() >= nMaxWaitingWhep)
+            answer = {503, std::string(), "too many WHEP requests wait for their answers (" +
+                                              std::to_string(nMaxWaitingWhep) + "); try again"};
+        else
+            answer = m_pEvents->OnWhep(request.m_request);
+        if (answer.m_nStatus == 0)
+            m_waiting.push_back({request.m_pConnection, request.m_request.m_nTicket});
+        else
+            responses.emplace_back(request.m_pConnection, WhepAnswerResponse(answer));
     }
     std::lock_guard<std::mutex> lock(m_mutex);
-    for (size_t i = 0; i < responses.size(); ++i)
+    for (const auto& response : responses)
     {
-        pRound->m_whep[i].m_pConnection->Respond(responses[i]);
-        pRound->m_whep[i].m_pConnection->Flush(&pRound->m_delivered);
+        response.first->Respond(response.second);
+        response.first->Flush(&pRound->m_delivered);
+    }
+}
+
+void CHttpServer::TakeWhepAnswers(CRound* pRound)
+{
+    std::vector<std::pair<CHttpConnection*, std::string>> responses;
+    for (size_t i = 0; i < m_waiting.size();)
+    {
+        CWhepAnswer answer = {};
+        if (!m_pEvents->TakeWhepAnswer(m_waiting[i].m_nTicket, &answer))
+        {
+            ++i;
+            continue;
+        }
+        responses.emplace_back(m_waiting[i].m_pConnection, WhepAnswerResponse(answer));
+        m_waiting.erase(m_waiting.begin() + static_cast<ptrdiff_t>(i));
+    }
+    if (responses.empty())
+        return;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    for (const auto& response : responses)
+    {
+        response.first->Respond(response.second);
+        response.first->Flush(&pRound->m_delivered);
     }
 }
 
 void CHttpServer::RemoveClosed(CRound* pRound)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
+    // A request still waiting for its answer loses its client with the
+    // connection; before the connections go, which the list points to.
+    auto itWaiting = std::remove_if(m_waiting.begin(), m_waiting.end(), [&](const CWaitingWhep& waiting) {
+        if (waiting.m_pConnection->State() != CHttpConnection::eClosed)
+            return false;
+        pRound->m_abandoned.push_back(waiting.m_nTicket);
+        return true;
+    });
+    m_waiting.erase(itWaiting, m_waiting.end());
     auto itEnd = std::remove_if(m_connections.begin(), m_connections.end(), [&](const auto& sp) {
         if (sp->State() != CHttpConnection::eClosed)
             return false;
@@ -455,7 +538,9 @@ void CHttpServer::Accept(LONGLONG llNow, CRound* pRound)
                 return;
             --nOpen;
         }
-        SOCKET s = ::accept(m_sListen, nullptr, nullptr);
+        sockaddr_in client = {};
+        int cbClient = sizeof(client);
+        SOCKET s = ::accept(m_sListen, reinterpret_cast<sockaddr*>(&client), &cbClient);
         if (s == INVALID_SOCKET)
             return;
         if (FAILED(SetNonBlocking(s)))
@@ -476,7 +561,7 @@ void CHttpServer::Accept(LONGLONG llNow, CRound* pRound)
         // Samples are small and should leave as soon as they are queued.
         BOOL bNoDelay = TRUE;
         ::setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&bNoDelay), sizeof(bNoDelay));
-        m_connections.push_back(std::make_unique<CHttpConnection>(s, llNow));
+        m_connections.push_back(std::make_unique<CHttpConnection>(s, client, llNow));
         // On loopback the request is mostly there already.
         CHttpConnection* pConnection = m_connections.back().get();
         ReadRequest(pConnection, pRound);
@@ -532,10 +617,13 @@ bool CHttpServer::RouteWhep(CHttpConnection* pConnection, const CHttpRequest& re
         pConnection->Respond(WhepResponse(403, "the application filter refuses this client", ""));
         return false;
     }
+    pWhep->m_nTicket = ++m_nLastTicket;
     pWhep->m_strMethod = request.m_strMethod;
     pWhep->m_strSession = strSession;
+    pWhep->m_strQuery = request.m_strQuery;
     pWhep->m_strBody = request.m_strBody;
     pWhep->m_strUserAgent = request.m_strUserAgent;
+    pWhep->m_clientAddress = pConnection->Client();
     return true;
 }
 

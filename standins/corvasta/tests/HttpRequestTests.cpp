@@ -12,20 +12,27 @@ TEST(HttpRequest, ParsesTheRequestLine)
         EHttpParse eParse;
         const char* pszMethod;
         const char* pszPath;
+        const char* pszQuery;
     };
     const CCase rgCases[] = {
-        {"GET / HTTP/1.1\r\nHost: x\r\n\r\n", eHttpComplete, "GET", "/"},
-        {"HEAD /live/stream?x=1 HTTP/1.0\r\n\r\n", eHttpComplete, "HEAD", "/live/stream"},
-        {"GET http://127.0.0.1:5000/live HTTP/1.1\r\n\r\n", eHttpComplete, "GET", "/live"},
-        {"GET http://127.0.0.1:5000 HTTP/1.1\r\n\r\n", eHttpComplete, "GET", "/"},
-        {"GET / HTTP/1.1\n\n", eHttpComplete, "GET", "/"},
-        {"GET / HTTP/1.1\r\nHost: x\r\n", eHttpIncomplete, "", ""},
-        {"GET / HTTP/1.1", eHttpIncomplete, "", ""},
-        {"GET /\r\n\r\n", eHttpBadRequest, "", ""},
-        {"GET / HTTP/2.0\r\n\r\n", eHttpBadRequest, "", ""},
-        {"get / HTTP/1.1\r\n\r\n", eHttpBadRequest, "", ""},
-        {"GET  / HTTP/1.1\r\n\r\n", eHttpBadRequest, "", ""},
-        {"GET x HTTP/1.1\r\n\r\n", eHttpBadRequest, "", ""},
+        {"GET / HTTP/1.1\r\nHost: x\r\n\r\n", eHttpComplete, "GET", "/", ""},
+        {"HEAD /live/stream?x=1 HTTP/1.0\r\n\r\n", eHttpComplete, "HEAD", "/live/stream", "x=1"},
+        {"GET http://127.0.0.1:5000/live HTTP/1.1\r\n\r\n", eHttpComplete, "GET", "/live", ""},
+        {"GET http://127.0.0.1:5000 HTTP/1.1\r\n\r\n", eHttpComplete, "GET", "/", ""},
+        {"GET / HTTP/1.1\n\n", eHttpComplete, "GET", "/", ""},
+        {"POST /whep?iceTransportPolicy=relay&x=%20 HTTP/1.1\r\n\r\n", eHttpComplete, "POST", "/whep",
+         "iceTransportPolicy=relay&x=%20"},
+        {"GET /a?b=1#c?d HTTP/1.1\r\n\r\n", eHttpComplete, "GET", "/a", "b=1"},
+        {"GET /a#b?c HTTP/1.1\r\n\r\n", eHttpComplete, "GET", "/a", ""},
+        {"GET /a? HTTP/1.1\r\n\r\n", eHttpComplete, "GET", "/a", ""},
+        {"GET http://127.0.0.1:5000?x=1 HTTP/1.1\r\n\r\n", eHttpComplete, "GET", "/", "x=1"},
+        {"GET / HTTP/1.1\r\nHost: x\r\n", eHttpIncomplete, "", "", ""},
+        {"GET / HTTP/1.1", eHttpIncomplete, "", "", ""},
+        {"GET /\r\n\r\n", eHttpBadRequest, "", "", ""},
+        {"GET / HTTP/2.0\r\n\r\n", eHttpBadRequest, "", "", ""},
+        {"get / HTTP/1.1\r\n\r\n", eHttpBadRequest, "", "", ""},
+        {"GET  / HTTP/1.1\r\n\r\n", eHttpBadRequest, "", "", ""},
+        {"GET x HTTP/1.1\r\n\r\n", eHttpBadRequest, "", "", ""},
     };
     for (const CCase& c : rgCases)
     {
@@ -34,6 +41,7 @@ TEST(HttpRequest, ParsesTheRequestLine)
         EXPECT_EQ(c.eParse, request.Parse(c.pszReceived));
         EXPECT_EQ(c.pszMethod, request.m_strMethod);
         EXPECT_EQ(c.pszPath, request.m_strPath);
+        EXPECT_EQ(c.pszQuery, request.m_strQuery);
     }
 
     CHttpRequest request;

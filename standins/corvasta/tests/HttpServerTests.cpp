@@ -1,13 +1,25 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <vector>
 
 #include "standins/corvasta/HttpServer.h"
 #include "tests/support/LoopbackClient.h"
+#include "tests/support/RtcUdpClient.h"
 
 namespace {
+
+// Polls, since the server reports from its own thread.
+bool WaitFor(const std::function<bool()>& condition)
+{
+    for (int i = 0; i < 500 && !condition(); ++i)
+        ::Sleep(10);
+    return condition();
+}
 
 // What the server reported, for the test thread to wait on.
 class CRecordingEvents : public IHttpServerEvents
@@ -15,6 +27,7 @@ class CRecordingEvents : public IHttpServerEvents
 public:
     static const char szPage[];
     static const char szJson[];
+    static const char szLater[]; // an offer answered later
 
     void OnClientCount(UINT nCount, bool bArrived) override
     {
@@ -30,7 +43,8 @@ public:
     {
         return eDocument == eStatusJson ? szJson : szPage;
     }
-    // An owner that takes the offer "v=0" and knows the session "s1".
+    // An owner that takes the offer "v=0", knows the session "s1" and
+    // answers the offer "later" when the test makes its answer ready.
     CWhepAnswer OnWhep(const CWhepRequest& request) override
     {
         {
@@ -39,13 +53,58 @@ public:
         }
         if (request.m_strMethod == "DELETE")
             return request.m_strSession == "s1" ? CWhepAnswer{200, "", "ended"} : CWhepAnswer{404, "", "no such session"};
+        if (request.m_strBody == szLater)
+            return CWhepAnswer{0, "", ""};
         return request.m_strBody == "v=0\r\n" ? CWhepAnswer{201, "s1", "v=0\r\nanswer"}
                                                : CWhepAnswer{400, "", "the offer is refused"};
+    }
+    bool TakeWhepAnswer(uint64_t nTicket, CWhepAnswer* pAnswer) override
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        ++m_asks[nTicket];
+        auto it = m_ready.find(nTicket);
+        if (it == m_ready.end())
+            return false;
+        *pAnswer = it->second;
+        m_ready.erase(it);
+        return true;
+    }
+    void OnWhepAbandoned(uint64_t nTicket) override
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_abandoned.push_back(nTicket);
     }
     std::vector<CWhepRequest> Whep()
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         return m_whep;
+    }
+    void MakeReady(uint64_t nTicket, const CWhepAnswer& answer)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_ready[nTicket] = answer;
+    }
+    // How often the server asked for the ticket's answer.
+    int Asks(uint64_t nTicket)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_asks[nTicket];
+    }
+    // The ticket of the request that came from the port (network order), or 0.
+    uint64_t TicketFrom(USHORT nPort)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        for (const CWhepRequest& request : m_whep)
+        {
+            if (request.m_clientAddress.sin_port == nPort)
+                return request.m_nTicket;
+        }
+        return 0;
+    }
+    std::vector<uint64_t> Abandoned()
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_abandoned;
     }
 
     std::vector<std::pair<UINT, bool>> Counts()
@@ -58,18 +117,17 @@ public:
         std::lock_guard<std::mutex> lock(m_mutex);
         return m_delivered;
     }
-    // Polls, since the server reports from its own thread.
     bool WaitForCounts(size_t nCounts)
     {
-        for (int i = 0; i < 500 && Counts().size() < nCounts; ++i)
-            ::Sleep(10);
-        return Counts().size() >= nCounts;
+        return WaitFor([&] { return Counts().size() >= nCounts; });
     }
     bool WaitForDeliveries(size_t nDelivered)
     {
-        for (int i = 0; i < 500 && Delivered().size() < nDelivered; ++i)
-            ::Sleep(10);
-        return Delivered().size() >= nDelivered;
+        return WaitFor([&] { return Delivered().size() >= nDelivered; });
+    }
+    bool WaitForWhep(size_t nRequests)
+    {
+        return WaitFor([&] { return Whep().size() >= nRequests; });
     }
 
 private:
@@ -77,10 +135,14 @@ private:
     std::vector<std::pair<UINT, bool>> m_counts;
     std::vector<CDelivery> m_delivered;
     std::vector<CWhepRequest> m_whep;
+    std::map<uint64_t, CWhepAnswer> m_ready;
+    std::map<uint64_t, int> m_asks;
+    std::vector<uint64_t> m_abandoned;
 };
 
 const char CRecordingEvents::szPage[] = "<html>status</html>";
 const char CRecordingEvents::szJson[] = "{\"state\":\"Running\"}";
+const char CRecordingEvents::szLater[] = "later\r\n";
 
 // Audio parts tell their rate and channels.
 std::shared_ptr<const CStreamChunk> Chunk(EMediaKind eKind, const std::string& strData)
@@ -90,6 +152,90 @@ std::shared_ptr<const CStreamChunk> Chunk(EMediaKind eKind, const std::string& s
                               reinterpret_cast<const BYTE*>(strData.data()), static_cast<UINT>(strData.size()),
                               400000, eKind == eMediaVideo, CurrentTicks());
 }
+
+// An offer, without Connection: close, for a client that waits for its answer.
+std::string OfferRequest(const std::string& strTarget, const std::string& strBody)
+{
+    return "POST " + strTarget + " HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: application/sdp\r\nContent-Length: " +
+           std::to_string(strBody.size()) + "\r\n\r\n" + strBody;
+}
+
+// The client's own port, in network order.
+USHORT LocalPort(const CLoopbackClient& client)
+{
+    sockaddr_in local = {};
+    int cbLocal = sizeof(local);
+    return ::getsockname(client.Socket(), reinterpret_cast<sockaddr*>(&local), &cbLocal) == 0 ? local.sin_port : 0;
+}
+
+// A UDP socket on 127.0.0.1.
+class CUdpSocket
+{
+public:
+    CUdpSocket() : m_socket(::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP)), m_addr()
+    {
+        m_addr.sin_family = AF_INET;
+        m_addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        int cb = sizeof(m_addr);
+        u_long nOn = 1;
+        if (::bind(m_socket, reinterpret_cast<const sockaddr*>(&m_addr), sizeof(m_addr)) != 0 ||
+            ::getsockname(m_socket, reinterpret_cast<sockaddr*>(&m_addr), &cb) != 0 ||
+            ::ioctlsocket(m_socket, FIONBIO, &nOn) != 0)
+            m_addr.sin_port = 0;
+    }
+    ~CUdpSocket() { ::closesocket(m_socket); }
+    CUdpSocket(const CUdpSocket&) = delete;
+    CUdpSocket& operator=(const CUdpSocket&) = delete;
+
+    SOCKET Socket() const { return m_socket; }
+    bool IsBound() const { return m_addr.sin_port != 0; }
+    bool SendTo(const CUdpSocket& to, const std::string& str) const
+    {
+        return ::sendto(m_socket, str.data(), static_cast<int>(str.size()), 0,
+                        reinterpret_cast<const sockaddr*>(&to.m_addr), sizeof(to.m_addr)) == static_cast<int>(str.size());
+    }
+
+private:
+    SOCKET m_socket;
+    sockaddr_in m_addr;
+};
+
+// An owner of datagram sockets that watches more of them as the test adds
+// them, and notes which socket each datagram came in on.
+class CDatagramOwner : public IHttpServerDatagrams
+{
+public:
+    void DatagramSockets(std::vector<SOCKET>* pSockets) override
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        *pSockets = m_watched;
+    }
+    void OnDatagrams(SOCKET s) override
+    {
+        char rgBuf[64];
+        int cb = ::recv(s, rgBuf, sizeof(rgBuf), 0);
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (cb > 0)
+            m_received.emplace_back(s, std::string(rgBuf, static_cast<size_t>(cb)));
+    }
+    DWORD OnDatagramTimer() override { return 1000; }
+
+    void Watch(SOCKET s)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_watched.push_back(s);
+    }
+    std::vector<std::pair<SOCKET, std::string>> Received()
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_received;
+    }
+
+private:
+    std::mutex m_mutex;
+    std::vector<SOCKET> m_watched;
+    std::vector<std::pair<SOCKET, std::string>> m_received;
+};
 
 class HttpServerTest : public testing::Test
 {
@@ -219,6 +365,150 @@ TEST_F(HttpServerTest, RoutesWhepAndRefusesWhatItCanTellAlone)
     EXPECT_EQ("Viewer/1", whep[0].m_strUserAgent);
     EXPECT_EQ("s2", whep[4].m_strSession);
     EXPECT_TRUE(m_events.Counts().empty()) << "an offer is not a connection";
+}
+
+// The owner answers an offer some turns after it came. Meanwhile the
+// connection outlasts a flood of half requests, which drops the oldest
+// connection still reading.
+TEST_F(HttpServerTest, PendingWhepAnswerGoesOutWhenTheOwnerHasIt)
+{
+    ASSERT_EQ(S_OK, m_server.Start(Url(L"/live/"), &m_events));
+    CLoopbackClient client;
+    ASSERT_EQ(0, client.Connect(m_nPort));
+    ASSERT_TRUE(client.Send(OfferRequest("/live/whep", CRecordingEvents::szLater)));
+    ASSERT_TRUE(m_events.WaitForWhep(1));
+    uint64_t nTicket = m_events.TicketFrom(LocalPort(client));
+    ASSERT_NE(0u, nTicket);
+    ASSERT_TRUE(WaitFor([&] { return m_events.Asks(nTicket) >= 3; })) << "the server asks each turn";
+
+    std::vector<std::unique_ptr<CLoopbackClient>> flood;
+    for (size_t i = 0; i < CHttpServer::nMaxPending + 2; ++i)
+    {
+        flood.push_back(std::make_unique<CLoopbackClient>());
+        ASSERT_EQ(0, flood.back()->Connect(m_nPort)) << i;
+        ASSERT_TRUE(flood.back()->Send("GET /li")) << i;
+    }
+    // Accepted after the flood, so the flood has been read when it is answered.
+    EXPECT_EQ(200, HttpStatus(HttpGet(m_nPort, "/live/")));
+    EXPECT_TRUE(client.ReadSome(1)) << "the waiting request is no half request";
+    EXPECT_EQ("", client.Received());
+
+    const std::string strSdp = "v=0\r\nlater answer";
+    m_events.MakeReady(nTicket, {201, "s2", strSdp});
+    ASSERT_TRUE(client.ReadToEnd());
+    const std::string& strAnswer = client.Received();
+    EXPECT_EQ(0u, strAnswer.find("HTTP/1.1 201 Created\r\n")) << strAnswer;
+    EXPECT_NE(std::string::npos, strAnswer.find("Location: /live/whep/s2\r\n")) << strAnswer;
+    EXPECT_NE(std::string::npos, strAnswer.find("Content-Type: application/sdp\r\n")) << strAnswer;
+    EXPECT_NE(std::string::npos, strAnswer.find("Access-Control-Allow-Origin: *\r\n")) << strAnswer;
+    EXPECT_EQ(strSdp, strAnswer.substr(strAnswer.find("\r\n\r\n") + 4));
+    EXPECT_TRUE(m_events.Abandoned().empty()) << "an answered client is no abandoned one";
+}
+
+// A client that leaves before its answer is reported once, by its ticket,
+// and not asked about again; Stop drops the one still waiting unreported.
+TEST_F(HttpServerTest, ClientThatLeavesBeforeItsAnswerAbandonsIt)
+{
+    ASSERT_EQ(S_OK, m_server.Start(Url(L"/live/"), &m_events));
+    CLoopbackClient leaving;
+    CLoopbackClient staying;
+    for (CLoopbackClient* pClient : {&leaving, &staying})
+    {
+        ASSERT_EQ(0, pClient->Connect(m_nPort));
+        ASSERT_TRUE(pClient->Send(OfferRequest("/live/whep", CRecordingEvents::szLater)));
+    }
+    ASSERT_TRUE(m_events.WaitForWhep(2));
+    uint64_t nLeaving = m_events.TicketFrom(LocalPort(leaving));
+    uint64_t nStaying = m_events.TicketFrom(LocalPort(staying));
+    ASSERT_NE(0u, nLeaving);
+    ASSERT_NE(0u, nStaying);
+    EXPECT_NE(nLeaving, nStaying);
+
+    leaving.Close();
+    ASSERT_TRUE(WaitFor([&] { return !m_events.Abandoned().empty(); }));
+    int nAsks = m_events.Asks(nLeaving);
+    int nStayingAsks = m_events.Asks(nStaying);
+    ASSERT_TRUE(WaitFor([&] { return m_events.Asks(nStaying) >= nStayingAsks + 2; }));
+    EXPECT_EQ(nAsks, m_events.Asks(nLeaving)) << "an abandoned request is not asked about";
+    EXPECT_EQ(std::vector<uint64_t>{nLeaving}, m_events.Abandoned());
+
+    m_server.Stop();
+    EXPECT_TRUE(staying.ReadToEnd());
+    EXPECT_EQ("", staying.Received());
+    EXPECT_EQ(1u, m_events.Abandoned().size()) << "Stop reports none";
+}
+
+// Past the bound the server refuses an offer before the owner sees it; an
+// answer frees a place.
+TEST_F(HttpServerTest, WaitingWhepRequestsAreBounded)
+{
+    ASSERT_EQ(S_OK, m_server.Start(Url(L"/live/"), &m_events));
+    std::vector<std::unique_ptr<CLoopbackClient>> clients;
+    for (size_t i = 0; i < CHttpServer::nMaxWaitingWhep; ++i)
+    {
+        clients.push_back(std::make_unique<CLoopbackClient>());
+        ASSERT_EQ(0, clients.back()->Connect(m_nPort)) << i;
+        ASSERT_TRUE(clients.back()->Send(OfferRequest("/live/whep", CRecordingEvents::szLater))) << i;
+    }
+    ASSERT_TRUE(m_events.WaitForWhep(CHttpServer::nMaxWaitingWhep));
+
+    std::string strBusy = HttpExchange(m_nPort, OfferRequest("/live/whep", "v=0\r\n"));
+    EXPECT_EQ(0u, strBusy.find("HTTP/1.1 503 Service Unavailable\r\n")) << strBusy;
+    EXPECT_NE(std::string::npos, strBusy.find("too many WHEP requests wait for their answers (64)")) << strBusy;
+    EXPECT_EQ(CHttpServer::nMaxWaitingWhep, m_events.Whep().size()) << "the owner never saw it";
+
+    m_events.MakeReady(m_events.TicketFrom(LocalPort(*clients.front())), {400, "", "refused later"});
+    ASSERT_TRUE(clients.front()->ReadToEnd());
+    EXPECT_EQ(0u, clients.front()->Received().find("HTTP/1.1 400 Bad Request\r\n"));
+    EXPECT_NE(std::string::npos, clients.front()->Received().find("\r\n\r\nrefused later\r\n"));
+    EXPECT_EQ(201, HttpStatus(HttpExchange(m_nPort, OfferRequest("/live/whep", "v=0\r\n"))));
+}
+
+TEST_F(HttpServerTest, OwnerLearnsTheQueryAndTheClientAddress)
+{
+    ASSERT_EQ(S_OK, m_server.Start(Url(L"/live/"), &m_events));
+    CLoopbackClient client;
+    ASSERT_EQ(0, client.Connect(m_nPort));
+    ASSERT_TRUE(client.Send(OfferRequest("/live/whep?iceTransportPolicy=relay", "v=0\r\n")));
+    ASSERT_TRUE(client.ReadToEnd());
+    EXPECT_EQ(201, HttpStatus(client.Received()));
+
+    std::vector<CWhepRequest> whep = m_events.Whep();
+    ASSERT_EQ(1u, whep.size());
+    EXPECT_EQ("iceTransportPolicy=relay", whep[0].m_strQuery);
+    EXPECT_EQ(AF_INET, whep[0].m_clientAddress.sin_family);
+    EXPECT_EQ(htonl(INADDR_LOOPBACK), whep[0].m_clientAddress.sin_addr.s_addr);
+    EXPECT_EQ(LocalPort(client), whep[0].m_clientAddress.sin_port);
+}
+
+// Each datagram reaches the owner with the socket it came in on, also on a
+// socket that the owner added while the server ran.
+TEST_F(HttpServerTest, ServesEveryDatagramSocketTheOwnerHas)
+{
+    if (!InNetNamespace())
+        GTEST_SKIP() << "UDP goes only inside the test run's own network namespace (scripts/test makes it as root)";
+    CUdpSocket first;
+    CUdpSocket second;
+    CUdpSocket sender;
+    ASSERT_TRUE(first.IsBound() && second.IsBound() && sender.IsBound());
+    CDatagramOwner owner;
+    owner.Watch(first.Socket());
+    ASSERT_EQ(S_OK, m_server.Start(Url(L"/"), &m_events, &owner));
+
+    ASSERT_TRUE(sender.SendTo(first, "to-first"));
+    ASSERT_TRUE(WaitFor([&] { return owner.Received().size() >= 1; }));
+    owner.Watch(second.Socket());
+    ASSERT_TRUE(sender.SendTo(second, "to-second"));
+    ASSERT_TRUE(sender.SendTo(first, "first-again"));
+    ASSERT_TRUE(WaitFor([&] { return owner.Received().size() >= 3; }));
+    m_server.Stop();
+
+    std::vector<std::pair<SOCKET, std::string>> received = owner.Received();
+    std::vector<std::pair<SOCKET, std::string>> expected = {
+        {first.Socket(), "to-first"}, {second.Socket(), "to-second"}, {first.Socket(), "first-again"}};
+    std::sort(received.begin() + 1, received.end());
+    std::sort(expected.begin() + 1, expected.end());
+    EXPECT_EQ(expected, received);
 }
 
 TEST_F(HttpServerTest, StreamCarriesSamplesAndCountsClients)
