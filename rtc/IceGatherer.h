@@ -21,6 +21,7 @@
 
 #include "rtc/IceServerUri.h"
 #include "rtc/NetAddress.h"
+#include "rtc/PeerPath.h"
 #include "rtc/Random.h"
 #include "rtc/StunBindingClient.h"
 #include "rtc/TurnClient.h"
@@ -87,7 +88,7 @@ class IceGatherer
 public:
     static constexpr uint64_t c_nDefaultTimeoutMs = 1000;
     static constexpr size_t c_cServersMax = 8;
-    static constexpr size_t c_cRelaysMax = 4;
+    static constexpr size_t c_cRelaysMax = rtc::c_cRelaysMax;
 
     // Gathering starts now and ends by nNowMs + nTimeoutMs. hosts are the
     // host socket's addresses, the first its base: the srflx candidates'

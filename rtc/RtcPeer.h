@@ -135,6 +135,8 @@ public:
     PeerFigures Figures() const;
     // Packets and bytes sent so far, cheaply, for the send path's counts.
     void SentTotals(uint32_t* pnPackets, uint64_t* pcbBytes) const;
+    // What the ICE agent answered and dropped, by reason.
+    const IceCounters& IceCounts() const { return m_ice.Counters(); }
 
 private:
     // IDatagramSink: DTLS records go back by the path the client's came.

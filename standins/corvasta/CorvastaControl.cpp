@@ -66,7 +66,11 @@ STDMETHODIMP CCorvastaFilter::AddIceServer(BSTR bsURI, BSTR bsUser, BSTR bsPwd)
 {
     CKitAutoLock lock(FilterLock());
     KIT_FAULT(L"AddIceServer");
-    return m_iceServers.Add(bsURI, bsUser, bsPwd);
+    HRESULT hr = m_iceServers.Add(bsURI, bsUser, bsPwd);
+    // The next offer gathers with the new list; sessions keep theirs.
+    if (SUCCEEDED(hr))
+        m_rtc.SetIceServers(m_iceServers.Configs());
+    return hr;
 }
 
 STDMETHODIMP CCorvastaFilter::GetIceServer(LONG nIndex, BSTR* pbsURI, BSTR* pbsUser, BSTR* pbsPwd)
@@ -83,7 +87,10 @@ STDMETHODIMP CCorvastaFilter::RemoveIceServer(LONG nIndex)
 {
     CKitAutoLock lock(FilterLock());
     KIT_FAULT(L"RemoveIceServer");
-    return m_iceServers.Remove(nIndex);
+    HRESULT hr = m_iceServers.Remove(nIndex);
+    if (SUCCEEDED(hr))
+        m_rtc.SetIceServers(m_iceServers.Configs());
+    return hr;
 }
 
 STDMETHODIMP CCorvastaFilter::GetStatistics(ServerStats* pStats)
@@ -93,6 +100,17 @@ STDMETHODIMP CCorvastaFilter::GetStatistics(ServerStats* pStats)
     KIT_FAULT(L"GetStatistics");
     m_stats.Fill(State(), pStats);
     return S_OK;
+}
+
+STDMETHODIMP CCorvastaFilter::GetIceServerStatus(BSTR* pbsText)
+{
+    if (pbsText == nullptr)
+        return E_POINTER;
+    std::string strText;
+    for (const CIceServerStatus& server : m_rtc.IceServers())
+        strText += (strText.empty() ? "" : "\r\n") + IceServerLine(server);
+    *pbsText = ::SysAllocString(FromUtf8(strText.empty() ? "none" : strText).c_str());
+    return *pbsText != nullptr ? S_OK : E_OUTOFMEMORY;
 }
 
 STDMETHODIMP CCorvastaFilter::SetAppFilter(BSTR bsNamePart, BOOL bEnable)

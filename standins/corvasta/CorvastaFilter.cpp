@@ -84,6 +84,7 @@ void* CCorvastaFilter::GetInterface(REFIID riid)
     KIT_INTERFACE(IServerControl);
     KIT_INTERFACE(IServerAppFilter);
     KIT_INTERFACE(IFilterVersion);
+    KIT_INTERFACE(IIceServerStatus);
     return CKitSinkFilter::GetInterface(riid);
 }
 
@@ -228,7 +229,7 @@ CWhepAnswer CCorvastaFilter::OnWhep(const CWhepRequest& request)
 {
     if (request.m_strMethod == "DELETE")
         return m_rtc.End(request.m_strSession);
-    return m_rtc.Offer(request.m_strBody);
+    return m_rtc.Offer(request);
 }
 
 bool CCorvastaFilter::TakeWhepAnswer(uint64_t nTicket, CWhepAnswer* pAnswer)
@@ -255,6 +256,8 @@ std::string CCorvastaFilter::GetStatus(EStatusDocument eDocument)
     CPeerStatus peers;
     peers.m_strPeersJson = m_rtc.PeersJson();
     peers.m_strRejections = m_rtc.Rejections();
+    peers.m_iceServers = m_rtc.IceServers();
+    peers.m_dropped = m_rtc.Dropped();
     if (eDocument == eStatusJson)
         return MakeStatusJson(rgpszState[state], stats, peers);
     return MakeStatusPage(rgpszState[state], m_url, stats, peers);

@@ -13,6 +13,7 @@
 #include "components/Corvasta.h"
 
 #include "IceServerList.h"
+#include "IceServerStatus.h"
 #include "ServerStatistics.h"
 #include "ServerUrl.h"
 
@@ -20,6 +21,7 @@ class CCorvastaFilter : public CKitSinkFilter,
                         public IServerControl,
                         public IServerAppFilter,
                         public IFilterVersion,
+                        public IIceServerStatus,
                         private IHttpServerEvents,
                         private IRtcEndpointEvents
 {
@@ -66,6 +68,9 @@ public:
     STDMETHODIMP GetName(BSTR* pbsName) override;
     STDMETHODIMP GetNumber(BSTR* pbsNumber) override;
     STDMETHODIMP GetDateTime(BSTR* pbsDateTime) override;
+
+    // IIceServerStatus
+    STDMETHODIMP GetIceServerStatus(BSTR* pbsText) override;
 
     // Pin hooks: the first input takes video, the second audio, encoded or not.
     HRESULT CheckMediaType(CKitPin* pPin, const AM_MEDIA_TYPE* pmt) override;

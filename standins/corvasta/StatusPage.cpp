@@ -70,6 +70,26 @@ std::string ToUtf8(const std::wstring& str)
     return strOut;
 }
 
+std::wstring FromUtf8(const std::string& str)
+{
+    if (str.empty())
+        return std::wstring();
+    int cch = ::MultiByteToWideChar(CP_UTF8, 0, str.c_str(), static_cast<int>(str.size()), nullptr, 0);
+    std::wstring strOut(static_cast<size_t>(cch > 0 ? cch : 0), L'\0');
+    if (cch > 0)
+        ::MultiByteToWideChar(CP_UTF8, 0, str.c_str(), static_cast<int>(str.size()), &strOut[0], cch);
+    return strOut;
+}
+
+std::string IceServerLine(const CIceServerStatus& server)
+{
+    if (!server.m_strError.empty())
+        return server.m_strUri + ": " + server.m_strState + ": " + server.m_strError;
+    if (!server.m_strAddress.empty())
+        return server.m_strUri + ": " + server.m_strState + ", " + server.m_strAddress;
+    return server.m_strUri + ": " + server.m_strState;
+}
+
 std::string JsonString(const std::string& str)
 {
     std::string strOut = "\"";

@@ -51,9 +51,15 @@ std::string MakeStatusPage(LPCWSTR pszState, const CServerUrl& url, const Server
 // page's rows (data-key).
 std::string MakeStatusJson(LPCWSTR pszState, const ServerStats& stats, const CPeerStatus& peers = CPeerStatus());
 
+// One ICE server as the status and the property page show it:
+// "turn:127.0.0.1:3478: done, relay 127.0.0.1:49160",
+// "stun:stun.invalid: failed: STUN stun.invalid:3478: name not found".
+std::string IceServerLine(const CIceServerStatus& server);
+
 // A JSON string of UTF-8 text: quoted, quotes and backslashes escaped,
 // control characters dropped.
 std::string JsonString(const std::string& str);
 
 // HTTP speaks bytes; texts of the filter go out as UTF-8.
 std::string ToUtf8(const std::wstring& str);
+std::wstring FromUtf8(const std::string& str);
