@@ -349,6 +349,10 @@ bool CHttpServer::PrepareSets(CSocketSets* pSets)
         FD_SET(s, pReadSet);
     for (const auto& spConnection : m_connections)
     {
+        // An answer taken at the start of the turn may have closed one, and
+        // a socket that is gone would fail every select.
+        if (spConnection->State() == CHttpConnection::eClosed)
+            continue;
         FD_SET(spConnection->Socket(), pReadSet);
         if (spConnection->WantsWrite())
             FD_SET(spConnection->Socket(), pWriteSet);
