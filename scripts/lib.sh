@@ -74,7 +74,7 @@ start_coturn() {
     turnserver -n --no-cli --listening-ip=127.0.0.1 --relay-ip=127.0.0.1 --listening-port=3478 \
         --min-port=49152 --max-port=49999 --lt-cred-mech --realm=corvasta.test \
         --user="$CORVASTA_TURN_USER:$CORVASTA_TURN_PASSWORD" --no-tls --no-dtls --allow-loopback-peers \
-        --log-file=stdout --simple-log --pidfile="$dir/turnserver.pid" --db="$dir/turndb" \
+        --verbose --log-file=stdout --simple-log --pidfile="$dir/turnserver.pid" --db="$dir/turndb" \
         >"$CORVASTA_TURN_LOG" 2>&1 </dev/null &
     COTURN_PID=$!
     local i

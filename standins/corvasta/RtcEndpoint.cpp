@@ -491,10 +491,7 @@ CWhepAnswer CRtcEndpoint::Offer(const CWhepRequest& request)
     if (!rtc::MakeSdpAnswer(offer.offer, parameters, &answer, &strReason))
         return {400, std::string(), strReason};
     offer.bRelayOnly = AsksRelayOnly(request.m_strQuery);
-
-    // The relays let in the address the offer came from; the offer's own
-    // candidates follow once the peer has read them.
-    std::vector<rtc::NetAddress> clientAddresses = {ToNetAddress(request.m_clientAddress)};
+    offer.clientAddresses = {ToNetAddress(request.m_clientAddress)};
 
     CFired fired;
     CWhepAnswer result;
@@ -511,7 +508,7 @@ CWhepAnswer CRtcEndpoint::Offer(const CWhepRequest& request)
                                                            std::move(offer), nNow);
             CRtcSession& session = *spSession;
             m_sessions.push_back(std::move(spSession));
-            session.StartGathering(m_iceServers, m_hosts, m_relayBind, clientAddresses, nNow);
+            session.StartGathering(m_iceServers, m_hosts, m_relayBind, nNow);
             m_outcomes = session.Outcomes();
             m_bGathered = true;
             // Nothing to wait for (no server, or none usable): at once.

@@ -25,7 +25,7 @@ void CRtcSession::CloseRelaySocket()
 
 void CRtcSession::StartGathering(const std::vector<CIceServerConfig>& servers,
                                  const std::vector<rtc::NetAddress>& hosts, const sockaddr_in& relayBind,
-                                 const std::vector<rtc::NetAddress>& clientAddresses, ULONGLONG nNowMs)
+                                 ULONGLONG nNowMs)
 {
     m_spGatherer = std::make_unique<rtc::IceGatherer>(hosts, nNowMs);
     bool bTurn = false;
@@ -47,8 +47,6 @@ void CRtcSession::StartGathering(const std::vector<CIceServerConfig>& servers,
             CloseRelaySocket();
         }
     }
-    for (const rtc::NetAddress& address : clientAddresses)
-        m_spGatherer->Permit(address, nNowMs);
     SendGathering(nNowMs);
 }
 
@@ -81,8 +79,10 @@ ULONGLONG CRtcSession::NextServiceMs() const
     if (m_spGatherer == nullptr)
         return nNext;
     // Lookups finish on other threads: look again soon while one waits.
+    std::string strHost;
+    uint16_t nPort = 0;
     for (size_t i = 0; i < m_spGatherer->ServerCount(); ++i)
-        if (m_spGatherer->NeedsLookup(i, nullptr, nullptr))
+        if (m_spGatherer->NeedsLookup(i, &strHost, &nPort))
             nNext = std::min<ULONGLONG>(nNext, ::GetTickCount64() + 20);
     return std::min<ULONGLONG>(nNext, m_spGatherer->NextPollMs());
 }
@@ -149,11 +149,15 @@ CWhepAnswer CRtcSession::Answer(const rtc::DtlsCertificate& certificate, const r
     for (const rtc::IceLocalCandidate& candidate : gathered)
         if (candidate.type == rtc::IceCandidateType::Relay)
             m_spPeer->SetRelayAddress(candidate.nRelay, candidate.address);
-    // The client's candidates may be known only now, from its offer; the
-    // relays must let them in.
-    for (const rtc::IceCandidate& candidate : config.remoteCandidates)
-        if (m_spGatherer != nullptr)
+    // Permissions need the allocations, which are made by now.
+    if (m_spGatherer != nullptr)
+    {
+        for (const rtc::NetAddress& address : m_offer.clientAddresses)
+            m_spGatherer->Permit(address, nNowMs);
+        for (const rtc::IceCandidate& candidate : config.remoteCandidates)
             m_spGatherer->Permit(candidate.address, nNowMs);
+        SendGathering(nNowMs);
+    }
     return {201, m_strId, answer.text};
 }
 

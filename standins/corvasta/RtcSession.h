@@ -31,6 +31,9 @@ public:
         rtc::SdpSession offer;
         rtc::AnswerParameters parameters; // its candidates: the host's
         bool bRelayOnly = false;          // the client asked for relayed candidates alone
+        // Where the client's WHEP request came from: let in by the relays
+        // with the candidates of its offer.
+        std::vector<rtc::NetAddress> clientAddresses;
     };
 
     CRtcSession(std::string strId, uint64_t nTicket, SOCKET hostSocket, COffer offer, ULONGLONG nNowMs);
@@ -45,12 +48,9 @@ public:
 
     // Starts gathering with the servers; a relay socket is bound to
     // relayBind (the served address, any port) when one is TURN. hosts:
-    // the host socket's addresses, the first its base. The client's
-    // addresses (those its offer names, the one its WHEP request came from)
-    // are permitted on the relays.
+    // the host socket's addresses, the first its base.
     void StartGathering(const std::vector<CIceServerConfig>& servers, const std::vector<rtc::NetAddress>& hosts,
-                        const sockaddr_in& relayBind, const std::vector<rtc::NetAddress>& clientAddresses,
-                        ULONGLONG nNowMs);
+                        const sockaddr_in& relayBind, ULONGLONG nNowMs);
     // Hands finished lookups in, sends what is due; true when the gathering
     // has just ended and the answer is to be made.
     bool Service(CNameLookup& lookup, ULONGLONG nNowMs);
@@ -58,6 +58,8 @@ public:
     bool Answered() const { return m_spPeer != nullptr || m_bRefused; }
     // The answer of what was gathered, and the peer of it; 201, or 503 when
     // a relay-only client gets no relayed candidate (the session then ends).
+    // The relays then let the client's addresses in: the one its request
+    // came from and those its offer names.
     CWhepAnswer Answer(const rtc::DtlsCertificate& certificate, const rtc::NetAddress& local, ULONGLONG nNowMs,
                        std::vector<std::string>* pRejections);
 
