@@ -312,6 +312,7 @@ TEST(ProxyRegistrationTest, EachInterfaceNamesTheProxyDllWithItsSlotCount)
         {L"{2A4E238B-071F-4135-8009-5474FD6A346C}", L"IServerControl", L"12"},
         {L"{4BB13D88-3FC8-4EBE-9C94-BD7B80DB8391}", L"IServerAppFilter", L"12"},
         {L"{22935A92-1D7A-410D-90C3-8B868291E527}", L"IFilterVersion", L"8"},
+        {L"{B3519B1D-E4AF-44D3-81EA-9D21E1656B96}", L"IIceServerStatus", L"4"},
         {L"{8DC3350F-8F3F-48B9-A1BA-2CF9C705937B}", L"IQSEncoder", L"29"},
         {L"{E2764848-76DB-4095-B53C-D0E37AEC3325}", L"IQSEncoderStatus", L"5"},
         {L"{5F1D2C3B-8E47-4A09-B61E-937C204DA86F}", L"IOpusEncoderSettings", L"6"},

@@ -10,6 +10,10 @@
 //    "statistics": {"connections": 0, ...}, "error": null}
 //
 //   usage: ServeGraph URL VIDEO-ENCODER AUDIO-ENCODER SECONDS STOP-FILE RESULT-FILE
+//                     [ICE-SERVER USER PASSWORD]
+//
+// With an ICE server, the filter gathers with it, as the dialog's "Add..."
+// makes it (an empty USER or PASSWORD is none).
 //
 // Exit status 0 when the graph served and stopped; 1 when a step failed
 // (the result names it), 2 for wrong arguments. A graph that does not stop
@@ -237,8 +241,16 @@ void Serve(CGraph& graph, CResult& result, DWORD dwMs, const std::wstring& strSt
     HandleEvents(graph, result);
 }
 
+// The ICE server of the command line, if any: URI, user, password.
+struct CIceServerArgs
+{
+    LPCWSTR pszUri = nullptr;
+    LPCWSTR pszUser = nullptr;
+    LPCWSTR pszPassword = nullptr;
+};
+
 int Run(LPCWSTR pszUrl, LPCWSTR pszVideo, LPCWSTR pszAudio, DWORD dwMs, const std::wstring& strStopFile,
-        CResult& result)
+        const CIceServerArgs& ice, CResult& result)
 {
     // Message-only: the graph's notices need a window, nobody needs to see it.
     HWND hWnd = ::CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
@@ -252,6 +264,10 @@ int Run(LPCWSTR pszUrl, LPCWSTR pszVideo, LPCWSTR pszAudio, DWORD dwMs, const st
         HRESULT hr = graph.BuildGraph(szGenerator, hWnd, WM_GRAPHNOTIFY, pszVideo, pszAudio, pszUrl);
         if (hr != S_OK)
             result.Fail("BuildGraph", hr);
+        else if (ice.pszUri != nullptr &&
+                 (hr = graph.AddIceServer(CComBSTR(ice.pszUri), CComBSTR(ice.pszUser), CComBSTR(ice.pszPassword))) !=
+                     S_OK)
+            result.Fail("AddIceServer", hr);
         else if ((hr = graph.Run()) != S_OK)
             result.Fail("Run", hr);
         if (!result.Failed())
@@ -276,11 +292,15 @@ int Run(LPCWSTR pszUrl, LPCWSTR pszVideo, LPCWSTR pszAudio, DWORD dwMs, const st
 
 int wmain(int argc, wchar_t** argv)
 {
-    if (argc != 7)
+    if (argc != 7 && argc != 10)
     {
-        std::fwprintf(stderr, L"usage: ServeGraph URL VIDEO-ENCODER AUDIO-ENCODER SECONDS STOP-FILE RESULT-FILE\n");
+        std::fwprintf(stderr, L"usage: ServeGraph URL VIDEO-ENCODER AUDIO-ENCODER SECONDS STOP-FILE RESULT-FILE "
+                              L"[ICE-SERVER USER PASSWORD]\n");
         return 2;
     }
+    CIceServerArgs ice;
+    if (argc == 10)
+        ice = {argv[7], argv[8], argv[9]};
     wchar_t* pszEnd = nullptr;
     long nSeconds = std::wcstol(argv[4], &pszEnd, 10);
     if (pszEnd == argv[4] || *pszEnd != L'\0' || nSeconds < 1 || nSeconds > c_nMaxSeconds)
@@ -307,7 +327,7 @@ int wmain(int argc, wchar_t** argv)
             }
             else
             {
-                nExit = Run(argv[1], argv[2], argv[3], dwMs, argv[5], result);
+                nExit = Run(argv[1], argv[2], argv[3], dwMs, argv[5], ice, result);
                 ::CoUninitialize();
             }
         }

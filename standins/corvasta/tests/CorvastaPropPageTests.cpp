@@ -77,8 +77,16 @@ TEST(CorvastaPropPage, ShowsUrlAndStatisticsAndAppliesTheUrl)
     EXPECT_EQ(0u, strLibraries.find(L"OpenSSL 3.0.")) << strLibraries;
     EXPECT_NE(std::wstring::npos, strLibraries.find(L"\r\nlibsrtp2 2.5.")) << strLibraries;
     EXPECT_EQ(S_FALSE, pPage->IsPageDirty());
+    HWND hwndIce = ::GetDlgItem(hwndPage, CCorvastaPropPage::IDC_PAGE_ICE_SERVERS);
+    EXPECT_EQ(L"none", WindowText(hwndIce));
 
-    // The statistics follow the filter while the page is open.
+    // The statistics and the ICE servers follow the filter while the page is open.
+    ASSERT_EQ(S_OK, spServer->AddIceServer(CComBSTR(L"stun:127.0.0.1:3478"), nullptr, nullptr));
+    ASSERT_EQ(S_OK, spServer->AddIceServer(CComBSTR(L"turn:127.0.0.1:3478"), CComBSTR(L"u"), CComBSTR(L"p")));
+    EXPECT_TRUE(PumpUntil([&] {
+        return WindowText(hwndIce) == L"stun:127.0.0.1:3478: waiting for a client\r\n"
+                                      L"turn:127.0.0.1:3478: waiting for a client";
+    })) << WindowText(hwndIce);
     ASSERT_EQ(S_OK, pFilter->Pause());
     EXPECT_TRUE(PumpUntil([&] { return WindowText(hwndStatistics).find(L"State: Paused") != std::wstring::npos; }));
 
