@@ -140,6 +140,8 @@ TEST_F(IceServersTest, EachServersOutcomeIsShownAndTheHostCandidatesStillPlay)
          {{"failed", "TURN 127.0.0.1:3478: 401 Unauthorized (wrong user name or password)"}}},
         {"silent server", {{strSilent, "", ""}}, 0, 0,
          {{"failed", "STUN 127.0.0.1:" + std::to_string(silent.Port()) + ": no answer in 1000 ms"}}},
+        // Without a name server in the namespace the lookup fails at once
+        // ("the name server did not answer"); with one, "name not found".
         {"unresolvable name", {{"stun:stun.invalid:3478", "", ""}}, 0, 0,
          {{"failed", "STUN stun.invalid:3478: "}}},
         {"a working and a failed server", {stun, turn, {strSilent, "", ""}}, 1, 1,
