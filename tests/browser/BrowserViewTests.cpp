@@ -5,7 +5,8 @@
 // screenshots of its video element must show the moving test pattern,
 // decoded by the browser's own H.264 or VP8 decoder, while the dialog counts
 // the browser as a client; the audio encoder's packets (Opus, u-law or
-// A-law) arrive as well.
+// A-law) arrive as well. Once more through the run's TURN server: added in
+// the dialog, with the page asking for the relayed candidates alone.
 #include "tests/support/MainDialogDriver.h" // first: it brings winsock2.h
 
 #include <cstdio>
@@ -216,11 +217,21 @@ struct CBrowserCase
     const char* pszCodec;
     const wchar_t* pszAudioEncoder;
     const char* pszAudioCodec;
+    // Through the run's TURN server: added in the dialog, and the page asks
+    // for the filter's relayed candidates alone.
+    bool bRelayed = false;
 };
 
 void PrintTo(const CBrowserCase& test, std::ostream* pos)
 {
-    *pos << test.pszCodec << " + " << test.pszAudioCodec;
+    *pos << test.pszCodec << " + " << test.pszAudioCodec << (test.bRelayed ? " relayed" : "");
+}
+
+std::wstring EnvText(const wchar_t* pszName)
+{
+    wchar_t sz[256] = {};
+    DWORD cch = ::GetEnvironmentVariableW(pszName, sz, ARRAYSIZE(sz));
+    return cch < ARRAYSIZE(sz) ? std::wstring(sz, cch) : std::wstring();
 }
 
 class BrowserViewTest : public MainDialogFixture, public testing::WithParamInterface<CBrowserCase>
@@ -240,6 +251,9 @@ TEST_P(BrowserViewTest, ChromiumShowsTheMovingPatternWhileCountedAsAClient)
     const std::wstring strResult = strOut + L"result.txt";
     ::CreateDirectoryW(strOut.c_str(), nullptr);
     ::DeleteFileW(strResult.c_str());
+    // The page's query, for show-in-chromium; none unless relayed.
+    const std::wstring strQuery = strOut + L"query.txt";
+    ::DeleteFileW(strQuery.c_str());
 
     // Chromium is the desktop's browser for this test only; the key as it was
     // (the recorder) comes back afterwards, also when the test fails.
@@ -247,11 +261,17 @@ TEST_P(BrowserViewTest, ChromiumShowsTheMovingPatternWhileCountedAsAClient)
     ASSERT_EQ(ERROR_SUCCESS, ::RegSetKeyValueA(HKEY_CURRENT_USER, "Software\\Wine\\WineBrowser", "Browsers", REG_SZ,
                                                strCapture.c_str(), static_cast<DWORD>(strCapture.size() + 1)));
 
+    const std::wstring strTurn = EnvText(L"CORVASTA_TURN_URI");
+    if (test.bRelayed && strTurn.empty())
+        GTEST_SKIP() << "no TURN server in this run (scripts/test starts coturn in its namespace)";
+
     CCapture capture;
     int nClients = -1;
+    std::string strStatus;
+    const USHORT nPort = FindFreePort();
     Run([&](HWND hDlg) {
         // The loopback address alone: the browser is on this machine.
-        SetControlText(hDlg, IDC_URL, (L"http://localhost:" + std::to_wstring(FindFreePort()) + L"/view/").c_str());
+        SetControlText(hDlg, IDC_URL, (L"http://localhost:" + std::to_wstring(nPort) + L"/view/").c_str());
         SelectComboText(hDlg, IDC_ENC_VIDEO, test.pszVideoEncoder);
         SelectComboText(hDlg, IDC_ENC_AUDIO, test.pszAudioEncoder);
         PressButtonAndWait(hDlg, IDC_BUILD_GRAPH);
@@ -265,6 +285,15 @@ TEST_P(BrowserViewTest, ChromiumShowsTheMovingPatternWhileCountedAsAClient)
                 hr = spGenerator->SetOverlay(eOverlayFrameNumber);
         });
         ASSERT_EQ(S_OK, hr);
+        if (test.bRelayed)
+        {
+            AddIceServerInDialog(hDlg, strTurn.c_str(), EnvText(L"CORVASTA_TURN_USER").c_str(),
+                                 EnvText(L"CORVASTA_TURN_PASSWORD").c_str());
+            FILE* pQuery = _wfopen(strQuery.c_str(), L"w");
+            ASSERT_NE(nullptr, pQuery);
+            std::fputs("iceTransportPolicy=relay", pQuery);
+            std::fclose(pQuery);
+        }
         PressButtonAndWait(hDlg, IDC_PLAY);
         ASSERT_TRUE(WaitForState(hDlg, State_Running));
 
@@ -274,6 +303,7 @@ TEST_P(BrowserViewTest, ChromiumShowsTheMovingPatternWhileCountedAsAClient)
         WaitForText(hDlg, IDC_STATISTIC, [&](const std::wstring& s) { return ConnectionsShown(s) >= 1; },
                     c_dwClientTimeoutMs);
         nClients = ConnectionsShown(GetItemText(hDlg, IDC_STATISTIC));
+        strStatus = HttpGet(nPort, "/view/status.json");
         WaitUntil([&] { return FileExists(strResult); }, c_dwCaptureTimeoutMs);
         capture = ReadCapture(strResult);
         // Let the browser go; leaving the page ends its session, and that is
@@ -286,7 +316,11 @@ TEST_P(BrowserViewTest, ChromiumShowsTheMovingPatternWhileCountedAsAClient)
             << GetItemText(hDlg, IDC_STATISTIC);
     });
 
+    ::DeleteFileW(strQuery.c_str());
     EXPECT_GE(nClients, 1) << "the dialog did not count the browser as a client";
+    // The browser's pair, as the server sees it: through coturn or direct.
+    EXPECT_NE(std::string::npos, strStatus.find(test.bRelayed ? "\"relayed\":true" : "\"relayed\":false"))
+        << strStatus;
     ASSERT_TRUE(capture.strError.empty() && capture.shots.size() == 2)
         << "no screenshots (see browser\\capture.log):\n" << capture.strText;
     // The track carried the encoder's codec, and the browser decoded it.
@@ -330,4 +364,5 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(CBrowserCase{L"Ormidex QS Encoder", "video/H264", L"Ormidex Opus Encoder", "audio/opus"},
                     CBrowserCase{L"WebM VP8 Encoder Filter", "video/VP8", L"Ormidex Opus Encoder", "audio/opus"},
                     CBrowserCase{L"WebM VP8 Encoder Filter", "video/VP8", L"CCITT u-Law", "audio/PCMU"},
-                    CBrowserCase{L"Ormidex QS Encoder", "video/H264", L"CCITT A-Law", "audio/PCMA"}));
+                    CBrowserCase{L"Ormidex QS Encoder", "video/H264", L"CCITT A-Law", "audio/PCMA"},
+                    CBrowserCase{L"WebM VP8 Encoder Filter", "video/VP8", L"Ormidex Opus Encoder", "audio/opus", true}));
