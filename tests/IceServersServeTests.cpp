@@ -120,6 +120,9 @@ TEST_F(IceServersTest, EachServersOutcomeIsShownAndTheHostCandidatesStillPlay)
     const CServer stun = {"stun:127.0.0.1:3478", "", ""};
     const CServer turn = {m_turn.uri, m_turn.user, m_turn.password};
     const CServer wrong = {m_turn.uri, m_turn.user, m_turn.password + "x"};
+    // Behind the namespace's NAT coturn sees another port than the host
+    // candidate's; without it the mapped address is the host's, left out.
+    const size_t cStunSrflx = Env("CORVASTA_STUN_NAT") == "1" ? 1 : 0;
     struct CExpected
     {
         const char* pszState;
@@ -134,7 +137,7 @@ TEST_F(IceServersTest, EachServersOutcomeIsShownAndTheHostCandidatesStillPlay)
         std::vector<CExpected> outcomes;
     };
     const CCase rgCases[] = {
-        {"STUN", {stun}, 1, 0, {{"done", ""}}},
+        {"STUN", {stun}, cStunSrflx, 0, {{"done", ""}}},
         {"TURN", {turn}, 0, 1, {{"done", ""}}},
         {"wrong password", {wrong}, 0, 0,
          {{"failed", "TURN 127.0.0.1:3478: 401 Unauthorized (wrong user name or password)"}}},
@@ -144,7 +147,7 @@ TEST_F(IceServersTest, EachServersOutcomeIsShownAndTheHostCandidatesStillPlay)
         // ("the name server did not answer"); with one, "name not found".
         {"unresolvable name", {{"stun:stun.invalid:3478", "", ""}}, 0, 0,
          {{"failed", "STUN stun.invalid:3478: "}}},
-        {"a working and a failed server", {stun, turn, {strSilent, "", ""}}, 1, 1,
+        {"a working and a failed server", {stun, turn, {strSilent, "", ""}}, cStunSrflx, 1,
          {{"done", ""}, {"done", ""}, {"failed", "STUN 127.0.0.1:"}}},
         // One socket holds one allocation per server.
         {"the same TURN server twice", {turn, wrong}, 0, 1,
