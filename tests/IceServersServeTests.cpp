@@ -323,7 +323,8 @@ TEST_F(WebRtcServeTest, FloodsOfOffersAndDatagramsDoNotStopAPeerThatPlays)
         size_t nPos = strStatus.find(std::string("\"") + pszKey + "\":");
         return nPos == std::string::npos ? -1 : atoi(strStatus.c_str() + nPos + strlen(pszKey) + 3);
     };
-    EXPECT_GE(count("unconnected"), 200 - static_cast<int>(32)) << strStatus;
+    // All but the 64 half-open sessions the server keeps.
+    EXPECT_GE(count("unconnected"), 200 - 64) << strStatus;
     EXPECT_GT(count("datagrams"), nSent / 6) << strStatus;
     EXPECT_GT(count("rateLimited"), 0) << strStatus;
     EXPECT_GT(count("badChecks"), 0) << strStatus;

@@ -49,8 +49,9 @@ public:
     static constexpr size_t nMaxSessions = 100;
     // Sessions answered (or gathering) whose client has not connected yet;
     // past it the oldest of them goes, so that offers that never connect
-    // cannot keep a real client out.
-    static constexpr size_t nMaxHalfOpen = 32;
+    // cannot keep a real client out. As many as the HTTP server lets wait
+    // for their answers: a burst of that many clients all get in.
+    static constexpr size_t nMaxHalfOpen = CHttpServer::nMaxWaitingWhep;
     // An answered offer whose client never finishes the handshake goes.
     static constexpr ULONGLONG nConnectTimeoutMs = 30000;
     // STUN requests one source address may send: a browser checks a pair
