@@ -34,7 +34,8 @@
 //
 // "CorvastaBench longrun" runs the long runs alone, "CorvastaBench ratios"
 // the figures against references alone, "CorvastaBench webrtc" the WebRTC
-// figures alone, "CorvastaBench encoders" the encoders alone; with
+// figures alone, "CorvastaBench ice" those with coturn alone,
+// "CorvastaBench encoders" the encoders alone; with
 // CORVASTA_BENCH_PAIRS set, each pair is printed before its line. The exit
 // code is nonzero only when something could not be measured.
 #include "PeerPump.h" // first: it brings winsock2.h
@@ -302,15 +303,35 @@ void RunWebRtcRatios(CProgram& p, const std::wstring& bin)
     PrintRatio("WHEP POST to 201 and answer", "GET status.json", whep, "ms");
 }
 
+// The WHEP answer while the filter gathers with the run's coturn, and our
+// peers through its relay against direct ones.
+void RunIceFigures(CProgram& p, const std::wstring& program, const std::wstring& bin)
+{
+    const CTurnAccount turn;
+    if (!InNetNamespace() || turn.uri.empty())
+    {
+        std::printf("ICE gathering, peers through the TURN relay: %s\n",
+                    !InNetNamespace() ? szNoNamespace
+                                      : "skipped, no TURN server in this run (scripts/bench starts coturn in its "
+                                        "namespace when turnserver is installed)");
+        return;
+    }
+    const CLoadTarget target = {&p, program, bin, nPort};
+    if (!RunIceGathering(target, turn))
+        g_bUnmeasured = true;
+    if (!RunRelayLoad(target, turn))
+        g_bUnmeasured = true;
+    p.Click(IDC_STOP);
+}
+
 // The WebRTC server at work: Chromium's first frame, the peers held at
 // once and the filter's transfer time with them.
 void RunWebRtcWork(CProgram& p, const std::wstring& program, const std::wstring& bin)
 {
     if (!InNetNamespace())
     {
-        std::printf("WebRTC first frame in Chromium, peers held at once, RTP transfer, ICE gathering, peers through "
-                    "the TURN relay: %s\n",
-                    szNoNamespace);
+        std::printf("WebRTC first frame in Chromium, peers held at once, RTP transfer: %s\n", szNoNamespace);
+        RunIceFigures(p, program, bin);
         return;
     }
     if (!WaitServerGone())
@@ -322,22 +343,10 @@ void RunWebRtcWork(CProgram& p, const std::wstring& program, const std::wstring&
     if (!RunChromiumFirstFrame(nPort))
         g_bUnmeasured = true;
     p.Click(IDC_STOP);
-    const CLoadTarget target = {&p, program, bin, nPort};
-    if (!RunPeerLoad(target))
+    if (!RunPeerLoad({&p, program, bin, nPort}))
         g_bUnmeasured = true;
     p.Click(IDC_STOP);
-    const CTurnAccount turn;
-    if (turn.uri.empty())
-    {
-        std::printf("ICE gathering, peers through the TURN relay: skipped, no TURN server in this run (scripts/bench "
-                    "starts coturn in its namespace when turnserver is installed)\n");
-        return;
-    }
-    if (!RunIceGathering(target, turn))
-        g_bUnmeasured = true;
-    if (!RunRelayLoad(target, turn))
-        g_bUnmeasured = true;
-    p.Click(IDC_STOP);
+    RunIceFigures(p, program, bin);
 }
 
 } // namespace
@@ -360,7 +369,8 @@ int wmain(int argc, wchar_t** argv)
     std::wstring bin(szSelf);
     bin = bin.substr(0, bin.find_last_of(L"\\/") + 1);
     const std::wstring program = bin + L"CorvastaTest.exe";
-    if (argc > 1 && std::wcscmp(argv[1], L"webrtc") == 0)
+    bool bIceOnly = argc > 1 && std::wcscmp(argv[1], L"ice") == 0;
+    if (bIceOnly || (argc > 1 && std::wcscmp(argv[1], L"webrtc") == 0))
     {
         CProgram p;
         if (!p.Start(program))
@@ -375,8 +385,13 @@ int wmain(int argc, wchar_t** argv)
             std::printf("Build graph failed: title \"%ls\"\n", Text(p.hDlg).c_str());
             return 1;
         }
-        RunWebRtcRatios(p, bin);
-        RunWebRtcWork(p, program, bin);
+        if (bIceOnly)
+            RunIceFigures(p, program, bin);
+        else
+        {
+            RunWebRtcRatios(p, bin);
+            RunWebRtcWork(p, program, bin);
+        }
         p.Close();
         return g_bUnmeasured ? 1 : 0;
     }

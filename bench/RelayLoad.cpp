@@ -17,7 +17,7 @@ struct CSeries
     size_t nHeld = 0; // the most peers held so far
 };
 
-void PrintStep(const CSeries& series, const CPeerStep& step, const CPeerStep* pOther)
+void PrintStep(const CSeries& series, const CPeerStep& step)
 {
     if (step.nConnected < step.nPeers)
     {
@@ -26,15 +26,12 @@ void PrintStep(const CSeries& series, const CPeerStep& step, const CPeerStep* pO
         return;
     }
     const CWindowFigures& f = step.figures;
-    char szAgainst[64] = "";
-    if (pOther != nullptr && pOther->nConnected == pOther->nPeers && pOther->dTransferUs > 0.0)
-        std::snprintf(szAgainst, sizeof(szAgainst), ", %.2f times direct", step.dTransferUs / pOther->dTransferUs);
     std::printf("peers %zu %s: loss %.2f %% (worst peer %.2f %%), frame rate %.1f %% of the encoder's %.1f fps "
                 "(worst peer %.1f %%; the encoder gave %.1f fps meanwhile), RTP transfer (vid) %.0f us over the "
-                "window%s; CPU ms/s: harness %.0f, peers %.0f; status.json: %zu of %zu relayed\n",
+                "window; CPU ms/s: harness %.0f, peers %.0f; status.json: %zu of %zu relayed\n",
                 step.nPeers, series.pszName, 100.0 * f.dLoss, 100.0 * f.dWorstLoss, 100.0 * f.dRate, step.dFullFps,
-                100.0 * f.dWorstRate, step.dEncoderFps, step.dTransferUs, szAgainst, step.dHarnessCpu,
-                step.dPeersCpu, step.nRelayed, step.nPeers);
+                100.0 * f.dWorstRate, step.dEncoderFps, step.dTransferUs, step.dHarnessCpu, step.dPeersCpu,
+                step.nRelayed, step.nPeers);
 }
 
 } // namespace
@@ -56,12 +53,12 @@ bool RunRelayLoad(const CLoadTarget& target, const CTurnAccount& turn)
     CSeries rgSeries[] = {{"relayed through coturn", "/whep?iceTransportPolicy=relay", true},
                           {"direct", "/whep", false}};
     double dFullFps = 0.0;
-    for (size_t iCount = 0; iCount < ARRAYSIZE(rgnPeers); ++iCount)
+    bool bMeasured = true;
+    for (size_t iCount = 0; iCount < ARRAYSIZE(rgnPeers) && bMeasured; ++iCount)
     {
         size_t nPeers = rgnPeers[iCount];
         CPeerStep rgSteps[2];
-        bool rgbMeasured[2] = {false, false};
-        for (size_t iTurn = 0; iTurn < 2; ++iTurn)
+        for (size_t iTurn = 0; iTurn < 2 && bMeasured; ++iTurn)
         {
             size_t iSeries = (iTurn + iCount) % 2;
             CSeries& series = rgSeries[iSeries];
@@ -69,36 +66,36 @@ bool RunRelayLoad(const CLoadTarget& target, const CTurnAccount& turn)
                 continue;
             CPeerStep& step = rgSteps[iSeries];
             if (!MeasurePeers(target, nPeers, series.pszWhepPath, dFullFps, &step))
-                return false;
+            {
+                bMeasured = false;
+                break;
+            }
             if (dFullFps == 0.0)
                 dFullFps = step.dFullFps;
-            rgbMeasured[iSeries] = true;
+            PrintStep(series, step);
             // The path is the point: a peer on the other one is not this
             // series' figure.
             if (step.nConnected == nPeers && step.nRelayed != (series.bRelayed ? nPeers : 0))
             {
                 std::printf("peers %zu %s: not measured, status.json showed %zu of them relayed\n", nPeers,
                             series.pszName, step.nRelayed);
-                return false;
+                bMeasured = false;
             }
-        }
-        for (size_t iSeries = 0; iSeries < 2; ++iSeries)
-        {
-            CSeries& series = rgSeries[iSeries];
-            if (!rgbMeasured[iSeries])
-                continue;
-            const CPeerStep& step = rgSteps[iSeries];
-            PrintStep(series, step, series.bRelayed && rgbMeasured[1] ? &rgSteps[1] : nullptr);
-            if (step.Held())
+            else if (step.Held())
                 series.nHeld = nPeers;
             else
                 series.bGoing = false;
         }
+        const CPeerStep& relayed = rgSteps[0];
+        const CPeerStep& direct = rgSteps[1];
+        if (relayed.dTransferUs > 0.0 && direct.dTransferUs > 0.0)
+            std::printf("peers %zu: RTP transfer (vid) relayed %.0f us, direct %.0f us, ratio %.2f\n", nPeers,
+                        relayed.dTransferUs, direct.dTransferUs, relayed.dTransferUs / direct.dTransferUs);
         if (!rgSeries[0].bGoing && !rgSeries[1].bGoing)
             break;
     }
     std::printf("peers held at the full frame rate with under 1 %% loss, in one run: relayed through coturn %zu, "
                 "direct %zu (of 5, 10, 25, 50 tried in turn)\n",
                 rgSeries[0].nHeld, rgSeries[1].nHeld);
-    return true;
+    return bMeasured;
 }
