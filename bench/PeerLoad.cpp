@@ -19,8 +19,8 @@ void PrintPeers(const CPeerStep& step)
 {
     if (step.nConnected < step.nPeers)
     {
-        std::printf("peers %zu: only %zu connected within %lu s\n", step.nPeers, step.nConnected,
-                    static_cast<unsigned long>(dwPeerConnectMs / 1000));
+        std::printf("peers %zu: only %zu connected, the next not within %lu s of its answer\n", step.nPeers,
+                    step.nConnected, static_cast<unsigned long>(dwPeerConnectMs / 1000));
         return;
     }
     const CWindowFigures& f = step.figures;

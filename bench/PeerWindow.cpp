@@ -105,8 +105,7 @@ bool MeasurePeers(const CLoadTarget& target, size_t nPeers, const std::string& s
     // The server keeps 32 offers waiting for their peers at most
     // (CRtcEndpoint::nMaxHalfOpen), the oldest giving way: each peer
     // connects before the next one offers, as a browser starts its checks
-    // at once after the answer.
-    ULONGLONG nConnectEnd = ::GetTickCount64() + dwPeerConnectMs;
+    // at once after the answer. The first that does not ends the step.
     for (size_t i = 0; i < nPeers; ++i)
     {
         CWhepExchange exchange;
@@ -116,9 +115,8 @@ bool MeasurePeers(const CLoadTarget& target, size_t nPeers, const std::string& s
                         exchange.body.substr(0, 200).c_str());
             return false;
         }
-        ULONGLONG nNow = ::GetTickCount64();
-        pump.PumpUntil([&] { return pump.Connected() > i; },
-                       nNow < nConnectEnd ? static_cast<DWORD>(nConnectEnd - nNow) : 0);
+        if (!pump.PumpUntil([&] { return pump.Connected() > i; }, dwPeerConnectMs))
+            break;
     }
     pStep->nConnected = pump.Connected();
     if (pStep->nConnected < nPeers)

@@ -25,6 +25,7 @@ struct CLoadTarget
 // server did not stop or pause.
 bool RestartPaused(const CLoadTarget& target);
 
+// What a peer has to connect after its answer.
 const DWORD dwPeerConnectMs = 30000;
 const DWORD dwPeerWindowMs = 10000;
 
@@ -48,7 +49,7 @@ CWindowFigures Compare(const std::vector<CReceived>& before, const std::vector<C
 struct CPeerStep
 {
     size_t nPeers = 0;
-    size_t nConnected = 0;
+    size_t nConnected = 0; // fewer than nPeers: the next did not connect in time
     size_t nRelayed = 0; // that status.json showed relayed at the window's end
     CWindowFigures figures;
     double dEncoderFps = 0.0; // what the encoder gave in the window

@@ -21,8 +21,8 @@ void PrintStep(const CSeries& series, const CPeerStep& step)
 {
     if (step.nConnected < step.nPeers)
     {
-        std::printf("peers %zu %s: only %zu connected within %lu s\n", step.nPeers, series.pszName, step.nConnected,
-                    static_cast<unsigned long>(dwPeerConnectMs / 1000));
+        std::printf("peers %zu %s: only %zu connected, the next not within %lu s of its answer\n", step.nPeers,
+                    series.pszName, step.nConnected, static_cast<unsigned long>(dwPeerConnectMs / 1000));
         return;
     }
     const CWindowFigures& f = step.figures;
