@@ -20,7 +20,12 @@
 // each peer's RTP sequence gaps, frame rate from its marker bits), each
 // number against BareSend sending the same datagrams to as many bare ports
 // with plain sendto (the platform's limit); the filter's "RTP transfer
-// (vid)" with 1, 10 and the most peers held, against 1 peer's. The
+// (vid)" with 1, 10 and the most peers held, against 1 peer's. With the
+// run's coturn (IceGathering.h, RelayLoad.h): the WHEP POST to its answer
+// while the filter gathers with one STUN server, one TURN server and one
+// that never answers, each against no ICE server; and our peers held
+// through the TURN relay against peers held directly (5, 10, 25, 50 in
+// turn), with their loss, frame rate and "RTP transfer (vid)". The
 // UDP figures need the network namespace that scripts/bench makes (as
 // root); without one they are skipped and say so. Then the HTTP server
 // under a flood of half requests, what the main dialog holds after long
@@ -29,7 +34,8 @@
 //
 // "CorvastaBench longrun" runs the long runs alone, "CorvastaBench ratios"
 // the figures against references alone, "CorvastaBench webrtc" the WebRTC
-// figures alone, "CorvastaBench encoders" the encoders alone; with
+// figures alone, "CorvastaBench ice" those with coturn alone,
+// "CorvastaBench encoders" the encoders alone; with
 // CORVASTA_BENCH_PAIRS set, each pair is printed before its line. The exit
 // code is nonzero only when something could not be measured.
 #include "PeerPump.h" // first: it brings winsock2.h
@@ -54,9 +60,12 @@
 #include "ChromiumFirstFrame.h"
 #include "EncoderLoad.h"
 #include "HostCpu.h"
+#include "IceGathering.h"
 #include "Median.h"
 #include "LongRun.h"
+#include "PairedRatio.h"
 #include "PeerLoad.h"
+#include "RelayLoad.h"
 #include "RequestFlood.h"
 #include "StatusCell.h"
 
@@ -166,30 +175,10 @@ void NotMeasured(const char* pszWhy)
     g_bUnmeasured = true;
 }
 
-// Both sides of a figure, measured in turns.
-struct CPairs
-{
-    std::vector<double> harness, bare;
-};
-
-// One line: the two medians and their ratio.
 void PrintRatio(const char* pszWhat, const char* pszBare, const CPairs& pairs, const char* pszUnit)
 {
-    size_t nCount = std::min(pairs.harness.size(), pairs.bare.size());
-    if (nCount == 0)
-    {
-        std::printf("%s: not measured\n", pszWhat);
+    if (!PrintPairedRatio(pszWhat, pszBare, pairs, pszUnit))
         g_bUnmeasured = true;
-        return;
-    }
-    double dHarness = Median(pairs.harness), dBare = Median(pairs.bare);
-    if (::GetEnvironmentVariableW(L"CORVASTA_BENCH_PAIRS", nullptr, 0) > 0)
-    {
-        for (size_t i = 0; i < nCount; i++)
-            std::printf("  %.1f / %.1f\n", pairs.harness[i], pairs.bare[i]);
-    }
-    std::printf("%s: %.1f %s, %s %.1f %s, ratio %.2f (medians of %zu alternated pairs)\n", pszWhat, dHarness,
-                pszUnit, pszBare, dBare, pszUnit, dBare > 0.0 ? dHarness / dBare : 0.0, nCount);
 }
 
 // A WebRTC peer on the paused graph: the time from the POST of its offer
@@ -314,6 +303,27 @@ void RunWebRtcRatios(CProgram& p, const std::wstring& bin)
     PrintRatio("WHEP POST to 201 and answer", "GET status.json", whep, "ms");
 }
 
+// The WHEP answer while the filter gathers with the run's coturn, and our
+// peers through its relay against direct ones.
+void RunIceFigures(CProgram& p, const std::wstring& program, const std::wstring& bin)
+{
+    const CTurnAccount turn;
+    if (!InNetNamespace() || turn.uri.empty())
+    {
+        std::printf("ICE gathering, peers through the TURN relay: %s\n",
+                    !InNetNamespace() ? szNoNamespace
+                                      : "skipped, no TURN server in this run (scripts/bench starts coturn in its "
+                                        "namespace when turnserver is installed)");
+        return;
+    }
+    const CLoadTarget target = {&p, program, bin, nPort};
+    if (!RunIceGathering(target, turn))
+        g_bUnmeasured = true;
+    if (!RunRelayLoad(target, turn))
+        g_bUnmeasured = true;
+    p.Click(IDC_STOP);
+}
+
 // The WebRTC server at work: Chromium's first frame, the peers held at
 // once and the filter's transfer time with them.
 void RunWebRtcWork(CProgram& p, const std::wstring& program, const std::wstring& bin)
@@ -321,6 +331,7 @@ void RunWebRtcWork(CProgram& p, const std::wstring& program, const std::wstring&
     if (!InNetNamespace())
     {
         std::printf("WebRTC first frame in Chromium, peers held at once, RTP transfer: %s\n", szNoNamespace);
+        RunIceFigures(p, program, bin);
         return;
     }
     if (!WaitServerGone())
@@ -335,6 +346,7 @@ void RunWebRtcWork(CProgram& p, const std::wstring& program, const std::wstring&
     if (!RunPeerLoad({&p, program, bin, nPort}))
         g_bUnmeasured = true;
     p.Click(IDC_STOP);
+    RunIceFigures(p, program, bin);
 }
 
 } // namespace
@@ -357,7 +369,8 @@ int wmain(int argc, wchar_t** argv)
     std::wstring bin(szSelf);
     bin = bin.substr(0, bin.find_last_of(L"\\/") + 1);
     const std::wstring program = bin + L"CorvastaTest.exe";
-    if (argc > 1 && std::wcscmp(argv[1], L"webrtc") == 0)
+    bool bIceOnly = argc > 1 && std::wcscmp(argv[1], L"ice") == 0;
+    if (bIceOnly || (argc > 1 && std::wcscmp(argv[1], L"webrtc") == 0))
     {
         CProgram p;
         if (!p.Start(program))
@@ -372,8 +385,13 @@ int wmain(int argc, wchar_t** argv)
             std::printf("Build graph failed: title \"%ls\"\n", Text(p.hDlg).c_str());
             return 1;
         }
-        RunWebRtcRatios(p, bin);
-        RunWebRtcWork(p, program, bin);
+        if (bIceOnly)
+            RunIceFigures(p, program, bin);
+        else
+        {
+            RunWebRtcRatios(p, bin);
+            RunWebRtcWork(p, program, bin);
+        }
         p.Close();
         return g_bUnmeasured ? 1 : 0;
     }

@@ -5,258 +5,22 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "app/resource.h"
-#include "tests/support/ProgramWindow.h"
 #include "tests/support/SavedGraphs.h"
 
 #include "BenchClock.h"
-#include "HostCpu.h"
-#include "StatisticLine.h"
-#include "StatusCell.h"
+#include "CpuRate.h"
 
 namespace {
 
 // Up to the server's most (CRtcEndpoint::nMaxPeers).
 const size_t rgnPeers[] = {1, 10, 25, 50, 100};
-const DWORD dwConnectMs = 30000;
-const DWORD dwSettleMs = 1000;
-const DWORD dwWindowMs = 10000;
-const double dMaxLoss = 0.01;
-const double dMinRate = 0.95;
-
-// This process's own CPU time.
-double OwnCpuMs()
-{
-    FILETIME ftCreate, ftExit, ftKernel, ftUser;
-    if (!::GetProcessTimes(::GetCurrentProcess(), &ftCreate, &ftExit, &ftKernel, &ftUser))
-        return 0.0;
-    auto ms = [](const FILETIME& ft) {
-        return (static_cast<double>(ft.dwHighDateTime) * 4294967296.0 + ft.dwLowDateTime) / 10000.0;
-    };
-    return ms(ftKernel) + ms(ftUser);
-}
-
-// A process's CPU per second of wall time between the first and the last
-// of its samples, taken while it runs; without a path, this process's.
-class CCpuRate
-{
-public:
-    explicit CCpuRate(std::wstring path = std::wstring()) : m_path(std::move(path)) {}
-
-    void Sample()
-    {
-        double dCpuMs = m_path.empty() ? OwnCpuMs() : HostCpuMs(m_path);
-        if (dCpuMs <= 0.0)
-            return;
-        double dNowMs = NowMs();
-        if (m_dFirstMs == 0.0)
-        {
-            m_dFirstMs = dNowMs;
-            m_dFirstCpuMs = dCpuMs;
-        }
-        m_dLastMs = dNowMs;
-        m_dLastCpuMs = dCpuMs;
-    }
-    // -1 when fewer than two samples were taken.
-    double MsPerSecond() const
-    {
-        return m_dLastMs > m_dFirstMs ? (m_dLastCpuMs - m_dFirstCpuMs) / ((m_dLastMs - m_dFirstMs) / 1000.0) : -1.0;
-    }
-
-private:
-    std::wstring m_path;
-    double m_dFirstMs = 0.0, m_dFirstCpuMs = 0.0, m_dLastMs = 0.0, m_dLastCpuMs = 0.0;
-};
-
-// Receivers over a window, against the frames that the source sent in it.
-struct CWindowFigures
-{
-    double dLoss = 1.0;      // of the packets sent to all receivers
-    double dWorstLoss = 1.0; // of one receiver's
-    double dRate = 0.0;      // frames received against the source's, the mean
-    double dWorstRate = 0.0;
-    double dPackets = 0.0;   // received in all
-    double dPacketsPerSecond = 0.0;
-
-    bool Held() const { return dWorstLoss < dMaxLoss && dWorstRate >= dMinRate; }
-};
-
-CWindowFigures Compare(const std::vector<CReceived>& before, const std::vector<CReceived>& after,
-                       double dSourceFrames, double dSeconds)
-{
-    CWindowFigures figures;
-    if (after.empty() || before.size() != after.size() || dSourceFrames <= 0.0 || dSeconds <= 0.0)
-        return figures;
-    double dPackets = 0.0, dLost = 0.0, dRates = 0.0;
-    figures.dWorstLoss = 0.0;
-    figures.dWorstRate = 1e9;
-    for (size_t i = 0; i < after.size(); ++i)
-    {
-        double dReceived = after[i].nPackets - before[i].nPackets;
-        // Late packets may fill a gap counted before the window.
-        double dMissing = after[i].nLost > before[i].nLost ? after[i].nLost - before[i].nLost : 0.0;
-        double dRate = (after[i].nFrames - before[i].nFrames) / dSourceFrames;
-        figures.dWorstLoss = std::max(figures.dWorstLoss, dReceived + dMissing > 0 ? dMissing / (dReceived + dMissing) : 1.0);
-        figures.dWorstRate = std::min(figures.dWorstRate, dRate);
-        dPackets += dReceived;
-        dLost += dMissing;
-        dRates += dRate;
-    }
-    figures.dLoss = dPackets + dLost > 0 ? dLost / (dPackets + dLost) : 1.0;
-    figures.dRate = dRates / static_cast<double>(after.size());
-    figures.dPackets = dPackets;
-    figures.dPacketsPerSecond = dPackets / dSeconds;
-    return figures;
-}
-
-// One number of peers held for the window.
-struct CPeerStep
-{
-    size_t nPeers = 0;
-    size_t nConnected = 0;
-    CWindowFigures figures;
-    double dEncoderFps = 0.0; // what the encoder gave in the window
-    double dFullFps = 0.0;    // what it gave with one peer
-    long nShown = -1;
-    double dHarnessCpu = -1.0;
-    double dPeersCpu = -1.0;
-    double dTransferUs = -1.0;    // over the window alone
-    double dPairs = 0.0;          // (sample, peer) pairs sent in it
-    long long llReportedUs = -1;  // the filter's figure at its end
-    std::vector<CArrival> recording;
-
-    bool Held() const { return nConnected == nPeers && figures.Held(); }
-};
-
-std::string State(USHORT nPort)
-{
-    return StatusCell(nPort, "State");
-}
-
-template <class F>
-bool WaitFor(F f, DWORD dwTimeoutMs)
-{
-    ULONGLONG nEnd = ::GetTickCount64() + dwTimeoutMs;
-    while (!f())
-    {
-        if (::GetTickCount64() > nEnd)
-            return false;
-        ::Sleep(1);
-    }
-    return true;
-}
-
-// The harness's graph stopped and paused again: its figures start from
-// nothing, and it runs when the first peer has connected.
-bool Restart(const CLoadTarget& target)
-{
-    target.pHarness->Click(IDC_STOP);
-    if (!WaitFor([&] { return State(target.nPort).empty(); }, 10000))
-        return false;
-    target.pHarness->Click(IDC_PAUSE);
-    return WaitFor([&] { return State(target.nPort) == "Paused"; }, 10000);
-}
-
-// False when something could not be measured; peers that did not connect
-// are a result. The peers' frame rates are set against dFullFps, the
-// encoder's with one peer (0: this step's own encoder rate).
-bool MeasurePeers(const CLoadTarget& target, size_t nPeers, double dFullFps, CPeerStep* pStep)
-{
-    pStep->nPeers = nPeers;
-    if (!Restart(target))
-    {
-        std::printf("peer load: the harness's server did not pause again\n");
-        return false;
-    }
-    CPeerPump pump;
-    if (!pump.Make(nPeers))
-    {
-        std::printf("peer load: not %zu UDP sockets on 127.0.0.1\n", nPeers);
-        return false;
-    }
-    for (size_t i = 0; i < nPeers; ++i)
-    {
-        CWhepExchange exchange;
-        if (!pump.Offer(i, target.nPort, "/whep", &exchange))
-        {
-            std::printf("peer load: offer %zu of %zu answered %d: %s\n", i + 1, nPeers, exchange.nStatus,
-                        exchange.body.substr(0, 200).c_str());
-            return false;
-        }
-    }
-    pump.PumpUntil([&] { return pump.Connected() == nPeers; }, dwConnectMs);
-    pStep->nConnected = pump.Connected();
-    if (pStep->nConnected < nPeers)
-        return true;
-
-    HWND hStatistic = ::GetDlgItem(target.pHarness->hDlg, IDC_STATISTIC);
-    // The dialog is asked as often as it refreshes, so that the peers keep
-    // up with what arrives meanwhile.
-    double dSettleEnd = NowMs() + dwSettleMs;
-    double dNextLookMs = dSettleEnd;
-    pump.PumpUntil(
-        [&] {
-            if (NowMs() < dNextLookMs)
-                return false;
-            dNextLookMs = NowMs() + 100.0;
-            pStep->nShown = ShownConnections(WindowText(hStatistic));
-            return pStep->nShown == static_cast<long>(nPeers);
-        },
-        dwSettleMs + 3000);
-
-    CCpuRate harnessCpu(target.harnessPath), peersCpu;
-    harnessCpu.Sample();
-    peersCpu.Sample();
-    pump.Drain();
-    std::string strBefore = StatusJson(target.nPort);
-    std::vector<CReceived> before = pump.Counts();
-    double dStartMs = NowMs();
-    pump.StartRecording();
-    pump.PumpUntil([&] { return NowMs() - dStartMs >= dwWindowMs; }, dwWindowMs + 1000);
-    std::vector<CArrival> recording = pump.TakeRecording();
-    pump.Drain();
-    std::string strAfter = StatusJson(target.nPort);
-    std::vector<CReceived> after = pump.Counts();
-    double dSeconds = (NowMs() - dStartMs) / 1000.0;
-    harnessCpu.Sample();
-    peersCpu.Sample();
-    pStep->nConnected = pump.Connected();
-    pump.Leave();
-
-    long long llSamples0 = JsonNumber(strBefore, "videoSamples"), llSamples1 = JsonNumber(strAfter, "videoSamples");
-    long long llMean0 = JsonNumber(strBefore, "videoTransferUs"), llMean1 = JsonNumber(strAfter, "videoTransferUs");
-    if (llSamples0 < 0 || llSamples1 <= llSamples0 || llMean0 < 0 || llMean1 < 0)
-    {
-        std::printf("peer load: status.json gave no video samples in the window\n");
-        return false;
-    }
-    double dSamples = static_cast<double>(llSamples1 - llSamples0);
-    pStep->dEncoderFps = dSamples / dSeconds;
-    pStep->dFullFps = dFullFps > 0.0 ? dFullFps : pStep->dEncoderFps;
-    pStep->figures = Compare(before, after, pStep->dFullFps * dSeconds, dSeconds);
-    pStep->dHarnessCpu = harnessCpu.MsPerSecond();
-    pStep->dPeersCpu = peersCpu.MsPerSecond();
-    // The filter's mean runs from the graph's start: the window's own
-    // comes from the two means and the (sample, peer) pairs under each,
-    // those before the window counted by the frames the peers received.
-    double dPairsBefore = 0.0;
-    for (const CReceived& received : before)
-        dPairsBefore += received.nFrames;
-    double dPairsWindow = dSamples * static_cast<double>(nPeers);
-    pStep->dTransferUs = (static_cast<double>(llMean1) * (dPairsBefore + dPairsWindow) -
-                          static_cast<double>(llMean0) * dPairsBefore) / dPairsWindow;
-    pStep->dPairs = dPairsWindow;
-    pStep->llReportedUs = llMean1;
-    pStep->recording = std::move(recording);
-    return true;
-}
 
 void PrintPeers(const CPeerStep& step)
 {
     if (step.nConnected < step.nPeers)
     {
-        std::printf("peers %zu: only %zu connected within %lu s\n", step.nPeers, step.nConnected,
-                    static_cast<unsigned long>(dwConnectMs / 1000));
+        std::printf("peers %zu: only %zu connected, the next not within %lu s of its answer\n", step.nPeers,
+                    step.nConnected, static_cast<unsigned long>(dwPeerConnectMs / 1000));
         return;
     }
     const CWindowFigures& f = step.figures;
@@ -355,7 +119,7 @@ bool RunPeerLoad(const CLoadTarget& target)
                 "SRTP unprotect share the machine's cores with the server; each number is held %lu s, its frame "
                 "rates set against the encoder's with 1 peer; then BareSend sends what the first peer received "
                 "(its losses filled in) to as many bare ports at the same times\n",
-                static_cast<unsigned long>(dwWindowMs / 1000));
+                static_cast<unsigned long>(dwPeerWindowMs / 1000));
     std::vector<CPeerStep> held;
     size_t nBareHeld = 0;
     bool bBareHeldSoFar = true;
@@ -363,7 +127,7 @@ bool RunPeerLoad(const CLoadTarget& target)
     for (size_t nPeers : rgnPeers)
     {
         CPeerStep step;
-        if (!MeasurePeers(target, nPeers, held.empty() ? 0.0 : held.front().dFullFps, &step))
+        if (!MeasurePeers(target, nPeers, "/whep", held.empty() ? 0.0 : held.front().dFullFps, &step))
         {
             bMeasured = false;
             break;

@@ -6,19 +6,7 @@
 // this process.
 #pragma once
 
-#include <windows.h>
-
-#include <string>
-
-class CProgram;
-
-struct CLoadTarget
-{
-    CProgram* pHarness;        // its first URL preset's graph, built
-    std::wstring harnessPath;  // for its CPU as the host counts it
-    std::wstring bin;          // where BareSend.exe is
-    USHORT nPort;              // the served URL's
-};
+#include "PeerWindow.h" // first: it brings winsock2.h
 
 // Prints its lines; false when something could not be measured.
 bool RunPeerLoad(const CLoadTarget& target);

@@ -90,7 +90,11 @@ start_coturn() {
 }
 
 stop_coturn() {
-    [ -n "${COTURN_PID:-}" ] && kill "$COTURN_PID" 2>/dev/null && wait "$COTURN_PID" 2>/dev/null
+    # SIGTERM ends coturn with status 143: no failure of the run, whose
+    # status the scripts' EXIT traps would otherwise take on under set -e.
+    if [ -n "${COTURN_PID:-}" ] && kill "$COTURN_PID" 2>/dev/null; then
+        wait "$COTURN_PID" 2>/dev/null || true
+    fi
     COTURN_PID=""
 }
 

@@ -6,81 +6,12 @@
 // server under floods of offers and datagrams.
 #include "tests/WebRtcServeFixture.h" // first: it brings winsock2.h
 
-#include <fstream>
 #include <regex>
-#include <sstream>
 
 #include "rtc/Stun.h"
+#include "tests/support/TestIceServers.h"
 
 namespace {
-
-std::string Env(const char* pszName)
-{
-    char sz[1024];
-    DWORD cch = ::GetEnvironmentVariableA(pszName, sz, sizeof(sz));
-    return cch > 0 && cch < sizeof(sz) ? std::string(sz, cch) : std::string();
-}
-
-// The run's TURN server, as scripts/test exports it.
-struct CTurnAccount
-{
-    std::string uri = Env("CORVASTA_TURN_URI");
-    std::string user = Env("CORVASTA_TURN_USER");
-    std::string password = Env("CORVASTA_TURN_PASSWORD");
-    std::string log = Env("CORVASTA_TURN_LOG");
-
-    // coturn's log so far; the path is the host's, reached through Z:.
-    std::string Log() const
-    {
-        std::ifstream file("Z:" + log, std::ios::binary);
-        std::stringstream text;
-        text << file.rdbuf();
-        return text.str();
-    }
-};
-
-// The candidate lines of the answer's first section with " typ <type>".
-std::vector<std::string> Candidates(const std::string& sdp, const std::string& strType)
-{
-    std::vector<std::string> lines;
-    size_t nEnd = sdp.find("\r\nm=", sdp.find("\r\nm=") + 1);
-    for (size_t nPos = sdp.find("a=candidate:"); nPos < nEnd; nPos = sdp.find("a=candidate:", nPos + 1))
-    {
-        std::string line = sdp.substr(nPos, sdp.find("\r\n", nPos) - nPos);
-        if (line.find(" typ " + strType) != std::string::npos)
-            lines.push_back(line);
-    }
-    return lines;
-}
-
-// A UDP socket on 127.0.0.1 that takes requests and never answers.
-class CSilentServer
-{
-public:
-    CSilentServer() : m_socket(::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP))
-    {
-        sockaddr_in addr = {};
-        addr.sin_family = AF_INET;
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        int cb = sizeof(addr);
-        if (::bind(m_socket, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) == 0 &&
-            ::getsockname(m_socket, reinterpret_cast<sockaddr*>(&addr), &cb) == 0)
-            m_nPort = ntohs(addr.sin_port);
-    }
-    ~CSilentServer() { ::closesocket(m_socket); }
-    USHORT Port() const { return m_nPort; }
-
-private:
-    SOCKET m_socket;
-    USHORT m_nPort = 0;
-};
-
-struct CServer
-{
-    std::string uri;
-    std::string user;
-    std::string password;
-};
 
 class IceServersTest : public WebRtcServeTest
 {
@@ -95,11 +26,11 @@ protected:
     }
 
     // The filter's list becomes these servers.
-    void UseServers(const std::vector<CServer>& servers)
+    void UseServers(const std::vector<CIceServer>& servers)
     {
         while (m_graph.GetIceServerCount() > 0)
             ASSERT_EQ(S_OK, m_graph.RemoveIceServer(0));
-        for (const CServer& server : servers)
+        for (const CIceServer& server : servers)
         {
             std::wstring uri(server.uri.begin(), server.uri.end());
             std::wstring user(server.user.begin(), server.user.end());
@@ -117,12 +48,12 @@ TEST_F(IceServersTest, EachServersOutcomeIsShownAndTheHostCandidatesStillPlay)
     Serve(szVP8, szOpus);
     CSilentServer silent;
     const std::string strSilent = "stun:127.0.0.1:" + std::to_string(silent.Port());
-    const CServer stun = {"stun:127.0.0.1:3478", "", ""};
-    const CServer turn = {m_turn.uri, m_turn.user, m_turn.password};
-    const CServer wrong = {m_turn.uri, m_turn.user, m_turn.password + "x"};
+    const CIceServer stun = {"stun:127.0.0.1:3478", "", ""};
+    const CIceServer turn = {m_turn.uri, m_turn.user, m_turn.password};
+    const CIceServer wrong = {m_turn.uri, m_turn.user, m_turn.password + "x"};
     // Behind the namespace's NAT coturn sees another port than the host
     // candidate's; without it the mapped address is the host's, left out.
-    const size_t cStunSrflx = Env("CORVASTA_STUN_NAT") == "1" ? 1 : 0;
+    const size_t cStunSrflx = EnvText("CORVASTA_STUN_NAT") == "1" ? 1 : 0;
     struct CExpected
     {
         const char* pszState;
@@ -131,7 +62,7 @@ TEST_F(IceServersTest, EachServersOutcomeIsShownAndTheHostCandidatesStillPlay)
     struct CCase
     {
         const char* pszName;
-        std::vector<CServer> servers;
+        std::vector<CIceServer> servers;
         size_t cSrflx;
         size_t cRelay;
         std::vector<CExpected> outcomes;

@@ -3,6 +3,7 @@
 #include "tests/support/MainDialogDriver.h" // first: it brings winsock2.h
 #include "tests/support/RtcUdpClient.h"
 #include "tests/support/LoopbackClient.h"
+#include "tests/support/TestIceServers.h"
 
 #include <commctrl.h>
 #include <cstdio>
@@ -147,19 +148,15 @@ TEST_F(PlaybackTest, ATurnServerAddedInTheDialogRelaysAPeer)
 {
     if (!InNetNamespace())
         GTEST_SKIP() << "WebRTC peers only inside the test run's own network namespace";
-    char szTurn[256] = {};
-    char szUser[256] = {};
-    char szPassword[256] = {};
-    if (::GetEnvironmentVariableA("CORVASTA_TURN_URI", szTurn, sizeof(szTurn)) == 0 ||
-        ::GetEnvironmentVariableA("CORVASTA_TURN_USER", szUser, sizeof(szUser)) == 0 ||
-        ::GetEnvironmentVariableA("CORVASTA_TURN_PASSWORD", szPassword, sizeof(szPassword)) == 0)
+    const CTurnAccount turn;
+    if (turn.uri.empty())
         GTEST_SKIP() << "no TURN server in this run (scripts/test starts coturn in its namespace)";
-    auto wide = [](const char* psz) { return std::wstring(psz, psz + strlen(psz)); };
+    auto wide = [](const std::string& str) { return std::wstring(str.begin(), str.end()); };
     CWinsock winsock;
     USHORT nPort = FindFreePort();
     Run([&](HWND hDlg) {
         Build(hDlg, LoopbackUrl(nPort));
-        AddIceServerInDialog(hDlg, wide(szTurn).c_str(), wide(szUser).c_str(), wide(szPassword).c_str());
+        AddIceServerInDialog(hDlg, wide(turn.uri).c_str(), wide(turn.user).c_str(), wide(turn.password).c_str());
         ASSERT_EQ(2, ListBoxCount(hDlg, IDC_ICE_LIST)) << "the default STUN server and ours";
         PressButtonAndWait(hDlg, IDC_PLAY);
         ASSERT_TRUE(WaitForState(hDlg, State_Running));
