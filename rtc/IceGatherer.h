@@ -106,6 +106,8 @@ public:
     // name waits for its lookup. Relays are numbered 1.. in this order.
     size_t AddServer(std::string_view uri, std::string username, std::string password);
     size_t ServerCount() const { return m_servers.size(); }
+    // The relays numbered so far: the TURN servers it will use.
+    uint8_t RelayCount() const { return m_cRelays; }
 
     // True with the name and port while the server waits for its lookup.
     bool NeedsLookup(size_t i, std::string* pHost, uint16_t* pPort) const;

@@ -7,8 +7,6 @@
 #include "ServerUrl.h"
 #include "StatusPage.h"
 
-#include "rtc/IceServerUri.h"
-
 namespace {
 
 bool IsValidIPv6(const std::wstring& strAddr)
@@ -138,13 +136,6 @@ HRESULT CIceServerList::Remove(LONG nIndex)
         return E_INVALIDARG;
     m_entries.erase(m_entries.begin() + nIndex);
     return S_OK;
-}
-
-bool CIceServerConfig::IsTurn() const
-{
-    rtc::IceServerUri uri;
-    std::string strReason;
-    return rtc::ParseIceServerUri(m_strUri, &uri, &strReason) && uri.IsTurn();
 }
 
 std::vector<CIceServerConfig> CIceServerList::Configs() const

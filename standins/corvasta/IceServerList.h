@@ -14,8 +14,6 @@ struct CIceServerConfig
     std::string m_strUri;
     std::string m_strUser;
     std::string m_strPassword;
-
-    bool IsTurn() const;
 };
 
 class CIceServerList

@@ -1,6 +1,8 @@
 #include "RtcEndpoint.h"
 #include "SocketAddress.h"
 
+#include "rtc/Stun.h"
+
 #include <ws2tcpip.h>
 #include <iphlpapi.h>
 
@@ -55,21 +57,14 @@ std::vector<in_addr> MachineAddresses()
     return addresses;
 }
 
-// STUN's first two bits are 0 and its magic cookie sits at 4 (RFC 8489,
-// 5); the class bits of the type tell requests from responses.
-bool IsStun(const uint8_t* pb, size_t cb)
+// A STUN request or response (RFC 7983's demultiplexing, then the class).
+bool IsStunOfClass(const uint8_t* pb, size_t cb, bool bRequest)
 {
-    return cb >= 20 && (pb[0] & 0xC0) == 0 && pb[4] == 0x21 && pb[5] == 0x12 && pb[6] == 0xA4 && pb[7] == 0x42;
-}
-
-bool IsStunRequest(const uint8_t* pb, size_t cb)
-{
-    return IsStun(pb, cb) && (pb[0] & 0x01) == 0 && (pb[1] & 0x10) == 0;
-}
-
-bool IsStunResponse(const uint8_t* pb, size_t cb)
-{
-    return IsStun(pb, cb) && (pb[0] & 0x01) != 0;
+    if (!rtc::LooksLikeStun(pb, cb))
+        return false;
+    rtc::StunClass nClass = rtc::StunClassOf(static_cast<uint16_t>((pb[0] << 8) | pb[1]));
+    return bRequest ? nClass == rtc::StunClass::Request
+                    : nClass == rtc::StunClass::Success || nClass == rtc::StunClass::Error;
 }
 
 // The query's iceTransportPolicy=relay: the client wants our relayed
@@ -251,13 +246,13 @@ CRtcSession* CRtcEndpoint::FindSession(const uint8_t* pb, size_t cb, const rtc::
 void CRtcEndpoint::ReceiveHost(const uint8_t* pb, size_t cb, const rtc::NetAddress& from, ULONGLONG nNowMs,
                                CFired* pFired)
 {
-    if (IsStunRequest(pb, cb) && !m_stunRate.Allow(from, nNowMs))
+    if (IsStunOfClass(pb, cb, true) && !m_stunRate.Allow(from, nNowMs))
     {
         m_dropped.m_nRateLimited++;
         return;
     }
     // Answers of the STUN servers to the sessions' Binding requests.
-    if (IsStunResponse(pb, cb))
+    if (IsStunOfClass(pb, cb, false))
     {
         for (const auto& spSession : m_sessions)
             if (spSession->ReceiveHost(pb, cb, from, nNowMs))
@@ -330,12 +325,19 @@ void CRtcEndpoint::OnDatagrams(SOCKET s)
                 break;
         }
         ULONGLONG nNow = NowMs();
+        // Answers to Binding requests and allocations may end a gathering.
         for (const auto& spSession : m_sessions)
-            if (!spSession->Answered() && spSession->Service(m_lookup, nNow))
-                m_answers[spSession->Ticket()] = Complete(*spSession, nNow);
+            if (!spSession->Answered())
+                Service(*spSession, nNow);
         RemoveEnded();
     }
     Fire(fired);
+}
+
+void CRtcEndpoint::Service(CRtcSession& session, ULONGLONG nNowMs)
+{
+    if (session.Service(m_lookup, nNowMs))
+        m_answers[session.Ticket()] = Complete(session, nNowMs);
 }
 
 CWhepAnswer CRtcEndpoint::Complete(CRtcSession& session, ULONGLONG nNowMs)
@@ -402,13 +404,7 @@ DWORD CRtcEndpoint::OnDatagramTimer()
         std::lock_guard<std::mutex> lock(m_mutex);
         for (const auto& spSession : m_sessions)
         {
-            if (!spSession->Answered())
-            {
-                if (spSession->Service(m_lookup, nNow))
-                    m_answers[spSession->Ticket()] = Complete(*spSession, nNow);
-            }
-            else
-                spSession->Service(m_lookup, nNow);
+            Service(*spSession, nNow);
             rtc::RtcPeer* pPeer = spSession->Peer();
             if (pPeer != nullptr && !pPeer->HasEnded())
             {
@@ -425,7 +421,7 @@ DWORD CRtcEndpoint::OnDatagramTimer()
                     Apply(bWasConnected, events, &fired);
                 }
             }
-            nNext = std::min<ULONGLONG>(nNext, spSession->NextServiceMs());
+            nNext = std::min<ULONGLONG>(nNext, spSession->NextServiceMs(nNow));
         }
         RemoveEnded();
     }

@@ -109,6 +109,9 @@ private:
 
     void ReceiveHost(const uint8_t* pb, size_t cb, const rtc::NetAddress& from, ULONGLONG nNowMs, CFired* pFired);
     CRtcSession* FindSession(const uint8_t* pb, size_t cb, const rtc::NetAddress& from);
+    // Runs the session's gathering and relays; the answer made when its
+    // gathering is over waits for TakeAnswer.
+    void Service(CRtcSession& session, ULONGLONG nNowMs);
     // Makes the session's answer once its gathering is over, and keeps it
     // for TakeAnswer (or returns it, for an offer answered at once).
     CWhepAnswer Complete(CRtcSession& session, ULONGLONG nNowMs);

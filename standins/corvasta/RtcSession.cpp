@@ -28,13 +28,10 @@ void CRtcSession::StartGathering(const std::vector<CIceServerConfig>& servers,
                                  ULONGLONG nNowMs)
 {
     m_spGatherer = std::make_unique<rtc::IceGatherer>(hosts, nNowMs);
-    bool bTurn = false;
     for (const CIceServerConfig& server : servers)
-    {
         m_spGatherer->AddServer(server.m_strUri, server.m_strUser, server.m_strPassword);
-        bTurn = bTurn || server.IsTurn();
-    }
-    if (bTurn)
+    // A TURN server the gatherer will use needs the socket.
+    if (m_spGatherer->RelayCount() > 0)
     {
         m_relaySocket = ::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
         u_long nOn = 1;
@@ -73,7 +70,7 @@ bool CRtcSession::Service(CNameLookup& lookup, ULONGLONG nNowMs)
     return !Answered() && m_spGatherer->Finished(nNowMs);
 }
 
-ULONGLONG CRtcSession::NextServiceMs() const
+ULONGLONG CRtcSession::NextServiceMs(ULONGLONG nNowMs) const
 {
     ULONGLONG nNext = m_spPeer != nullptr ? m_spPeer->NextTimerMs() : UINT64_MAX;
     if (m_spGatherer == nullptr)
@@ -83,7 +80,7 @@ ULONGLONG CRtcSession::NextServiceMs() const
     uint16_t nPort = 0;
     for (size_t i = 0; i < m_spGatherer->ServerCount(); ++i)
         if (m_spGatherer->NeedsLookup(i, &strHost, &nPort))
-            nNext = std::min<ULONGLONG>(nNext, ::GetTickCount64() + 20);
+            nNext = std::min<ULONGLONG>(nNext, nNowMs + 20);
     return std::min<ULONGLONG>(nNext, m_spGatherer->NextPollMs());
 }
 

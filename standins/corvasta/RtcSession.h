@@ -54,7 +54,7 @@ public:
     // Hands finished lookups in, sends what is due; true when the gathering
     // has just ended and the answer is to be made.
     bool Service(CNameLookup& lookup, ULONGLONG nNowMs);
-    ULONGLONG NextServiceMs() const;
+    ULONGLONG NextServiceMs(ULONGLONG nNowMs) const;
     bool Answered() const { return m_spPeer != nullptr || m_bRefused; }
     // The answer of what was gathered, and the peer of it; 201, or 503 when
     // a relay-only client gets no relayed candidate (the session then ends).

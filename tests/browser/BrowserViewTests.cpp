@@ -17,6 +17,7 @@
 #include "tests/browser/ScreenshotPixels.h"
 #include "tests/support/GraphInspector.h"
 #include "tests/support/RegKeyScope.h"
+#include "tests/support/TestIceServers.h"
 
 namespace {
 
@@ -227,11 +228,9 @@ void PrintTo(const CBrowserCase& test, std::ostream* pos)
     *pos << test.pszCodec << " + " << test.pszAudioCodec << (test.bRelayed ? " relayed" : "");
 }
 
-std::wstring EnvText(const wchar_t* pszName)
+std::wstring Wide(const std::string& str)
 {
-    wchar_t sz[256] = {};
-    DWORD cch = ::GetEnvironmentVariableW(pszName, sz, ARRAYSIZE(sz));
-    return cch < ARRAYSIZE(sz) ? std::wstring(sz, cch) : std::wstring();
+    return std::wstring(str.begin(), str.end());
 }
 
 class BrowserViewTest : public MainDialogFixture, public testing::WithParamInterface<CBrowserCase>
@@ -261,8 +260,8 @@ TEST_P(BrowserViewTest, ChromiumShowsTheMovingPatternWhileCountedAsAClient)
     ASSERT_EQ(ERROR_SUCCESS, ::RegSetKeyValueA(HKEY_CURRENT_USER, "Software\\Wine\\WineBrowser", "Browsers", REG_SZ,
                                                strCapture.c_str(), static_cast<DWORD>(strCapture.size() + 1)));
 
-    const std::wstring strTurn = EnvText(L"CORVASTA_TURN_URI");
-    if (test.bRelayed && strTurn.empty())
+    const CTurnAccount turn;
+    if (test.bRelayed && turn.uri.empty())
         GTEST_SKIP() << "no TURN server in this run (scripts/test starts coturn in its namespace)";
 
     CCapture capture;
@@ -287,8 +286,7 @@ TEST_P(BrowserViewTest, ChromiumShowsTheMovingPatternWhileCountedAsAClient)
         ASSERT_EQ(S_OK, hr);
         if (test.bRelayed)
         {
-            AddIceServerInDialog(hDlg, strTurn.c_str(), EnvText(L"CORVASTA_TURN_USER").c_str(),
-                                 EnvText(L"CORVASTA_TURN_PASSWORD").c_str());
+            AddIceServerInDialog(hDlg, Wide(turn.uri).c_str(), Wide(turn.user).c_str(), Wide(turn.password).c_str());
             FILE* pQuery = _wfopen(strQuery.c_str(), L"w");
             ASSERT_NE(nullptr, pQuery);
             std::fputs("iceTransportPolicy=relay", pQuery);
